@@ -15,7 +15,7 @@ public:
   explicit WineEnvironment(std::string root);
 
   const std::string& Root() const { return root_; }
-  // Host folder (UTF-8, no trailing "/") of each mapped drive letter ('A'..'Z').
+  // Host folder (UTF-8, no trailing "/" except for "/" itself) of each mapped drive letter ('A'..'Z').
   const std::map<char, std::string>& Drives() const { return drives_; }
   // Re-reads dosdevices (after a test changed it).
   void Refresh();

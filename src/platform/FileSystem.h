@@ -89,4 +89,14 @@ std::shared_ptr<IFileSystem> CurrentFileSystem();
 // Creates a folder with all missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& path);
 
+// The real file system over the process-wide environment (the one FileSystem() starts with).
+std::shared_ptr<IFileSystem> RealFileSystem();
+
+// Host time (seconds since 1970) <-> DOS date-time in local time. Times before 1980 or after 2107,
+// which DOS cannot hold, become the first or last DOS time. A date-time from 2044 on is negative
+// as an int32_t; only -1 (never a valid DOS date) means "no date". The reverse conversion is
+// false for fields out of range (month 0, second 60 ...).
+int32_t UnixTimeToDosDateTime(int64_t unix_time);
+bool DosDateTimeToUnixTime(int32_t dos_date_time, int64_t& unix_time);
+
 }  // namespace corvina
