@@ -419,7 +419,10 @@ bool SaveHive(HKEY root, const std::shared_ptr<Hive>& saved) {
   const std::string text = SerializeHive(hive, now);
   std::string temp = file + ".XXXXXX";
   int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
+  if (fd < 0) {
+    ForgetRegistryCache();  // the in-memory hive holds the unsaved change: read the file again
+    return false;
+  }
   struct stat st;
   fchmod(fd, stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
   size_t done = 0;
