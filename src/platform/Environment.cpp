@@ -81,19 +81,23 @@ std::string FindEntry(const std::string& folder, const std::string& component) {
 
 }  // namespace
 
+namespace {
+// A root given relative to the current folder is taken from there, once.
+std::string AbsoluteRoot(const std::string& root) {
+  if (!root.empty() && root.front() == '/') return NormaliseHostPath(root);
+  char cwd[4096];
+  if (getcwd(cwd, sizeof cwd) == nullptr) return NormaliseHostPath("/" + root);
+  return NormaliseHostPath(JoinHost(cwd, root));
+}
+}  // namespace
+
 WineEnvironment::WineEnvironment() {
   const char* prefix = std::getenv("WINEPREFIX");
-  if (prefix != nullptr && *prefix != '\0') root_ = prefix;
-  else root_ = JoinHost(HomeFolder(), ".wine");
-  if (!root_.empty() && root_.front() != '/') {
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) != nullptr) root_ = JoinHost(cwd, root_);
-  }
-  root_ = NormaliseHostPath(root_);
+  root_ = AbsoluteRoot(prefix != nullptr && *prefix != '\0' ? std::string(prefix) : JoinHost(HomeFolder(), ".wine"));
   Refresh();
 }
 
-WineEnvironment::WineEnvironment(std::string root) : root_(NormaliseHostPath(root)) { Refresh(); }
+WineEnvironment::WineEnvironment(std::string root) : root_(AbsoluteRoot(root)) { Refresh(); }
 
 void WineEnvironment::Refresh() {
   drives_.clear();

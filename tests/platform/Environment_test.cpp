@@ -93,6 +93,12 @@ TEST(EnvironmentDefaults, RootIsWinePrefixElseDotWineInHome) {
     ScopedVariable home("HOME", "/home/someone");
     EXPECT_EQ(WineEnvironment().Root(), "/home/someone/.wine");
   }
+  {
+    ScopedVariable prefix("WINEPREFIX", "relative/./prefix");
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(WineEnvironment().Root(), std::string(cwd) + "/relative/prefix");
+  }
 }
 
 TEST(EnvironmentDefaults, LoginIsUserElseTheAccountName) {
