@@ -29,7 +29,36 @@ Cache& TheCache() {
   return cache;
 }
 
+int16_t IdOf(const uint8_t* r) { return static_cast<int16_t>(r[0] | (r[1] << 8)); }
+
+// True when the record at offset lies whole inside the table: the end record is its two
+// identifier bytes, any other record three header bytes and its text.
+bool Fits(std::span<const uint8_t> table, size_t offset) {
+  if (offset > table.size() || table.size() - offset < 2) return false;
+  const uint8_t* r = table.data() + offset;
+  if (IdOf(r) == 0) return true;
+  return table.size() - offset >= 3 && table.size() - offset - 3 >= r[2];
+}
+
 }  // namespace
+
+const uint8_t* NextTableRecord(std::span<const uint8_t> table, const uint8_t* r) {
+  if (r == nullptr || table.empty() || r < table.data() || r >= table.data() + table.size()) return nullptr;
+  const size_t offset = static_cast<size_t>(r - table.data());
+  if (!Fits(table, offset) || IdOf(r) == 0) return nullptr;
+  const size_t next = offset + 3 + r[2];
+  return Fits(table, next) ? table.data() + next : nullptr;
+}
+
+const uint8_t* FindTableRecord(std::span<const uint8_t> table, int16_t id) {
+  if (id == 0 || !Fits(table, 0)) return nullptr;
+  const uint8_t* r = table.data();
+  while (r != nullptr && IdOf(r) != id) {
+    if (IdOf(r) == 0) return nullptr;  // the end record
+    r = NextTableRecord(table, r);
+  }
+  return r;
+}
 
 const ModuleResource* FindModuleResource(const std::string& type, const std::string& name) {
   for (const ModuleResource& r : kModuleResources) {
@@ -53,27 +82,14 @@ TS_StringResource::TS_StringResource(const std::string& name) {
 
 TS_StringResource::~TS_StringResource() { Close(); }
 
-bool TS_StringResource::Fits(Record r) const {
-  if (r == nullptr || r < data_ || end_ - r < 2) return false;
-  if (IdOf(r) == 0) return true;  // the end record is the two identifier bytes alone
-  return end_ - r >= 3 && end_ - r - 3 >= r[2];
+std::span<const uint8_t> TS_StringResource::Mapped() const {
+  if (data_ == nullptr) return {};
+  return std::span<const uint8_t>(data_, static_cast<size_t>(end_ - data_));
 }
 
-TS_StringResource::Record TS_StringResource::NextRecord(Record r) const {
-  if (!Fits(r) || IdOf(r) == 0) return nullptr;
-  Record next = r + 3 + r[2];
-  return Fits(next) ? next : nullptr;
-}
+TS_StringResource::Record TS_StringResource::NextRecord(Record r) const { return NextTableRecord(Mapped(), r); }
 
-TS_StringResource::Record TS_StringResource::FindRecord(int16_t id) const {
-  Record r = Fits(data_) ? data_ : nullptr;
-  while (r != nullptr && IdOf(r) != id) {
-    if (IdOf(r) == 0) return nullptr;  // the end record
-    r = NextRecord(r);
-  }
-  // Identifier 0 names the end record, which holds no text.
-  return (r != nullptr && IdOf(r) != 0) ? r : nullptr;
-}
+TS_StringResource::Record TS_StringResource::FindRecord(int16_t id) const { return FindTableRecord(Mapped(), id); }
 
 void TS_StringResource::Open(const std::string& name) {
   Close();

@@ -100,6 +100,14 @@ inline constexpr std::array kStreamStringTable =
         string_table_detail::kStreamEntries);
 static_assert(kStreamStringTable.size() == 180, "the stream table is 180 bytes");
 
+// ---- records of a table ----
+
+// The record after r in table (nullptr when r is the end record or the next record does not fit),
+// and the record with that identifier (nullptr when it is absent or the table ends first). Every
+// record returned lies whole inside the table; identifier 0 names the end record and is never found.
+const uint8_t* NextTableRecord(std::span<const uint8_t> table, const uint8_t* r);
+const uint8_t* FindTableRecord(std::span<const uint8_t> table, int16_t id);
+
 // ---- the program's ordinary strings that belong to TS_StringResource ----
 
 enum : int32_t {
@@ -144,9 +152,7 @@ public:
   bool IsLocked() const { return data_ != nullptr; }
 
 private:
-  static int16_t IdOf(Record r) { return static_cast<int16_t>(r[0] | (r[1] << 8)); }
-  // True when the whole record (header and text) lies inside the mapped data.
-  bool Fits(Record r) const;
+  std::span<const uint8_t> Mapped() const;
 
   const ModuleResource* resource_ = nullptr;  // the loaded table, or none
   const uint8_t* data_ = nullptr;             // first record while locked, else none

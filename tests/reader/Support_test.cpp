@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/Exception.h"
 #include "support/WineRoot.h"
@@ -223,6 +224,42 @@ TEST(StringResource, RecordsAndMissingIdentifiers) {
   } catch (const EOutOfResources& e) {
     EXPECT_STREQ(e.what(), "Cannot lock string resource");
   }
+}
+
+// Damaged tables: the search stops where a record would run past the table's end, and never reads
+// beyond it (the sanitizer run catches a read past the vector).
+TEST(StringResource, RecordSearchStaysInsideDamagedTables) {
+  struct Case {
+    std::string bytes;
+    int16_t id;
+    const char* text;  // nullptr: not found
+  } cases[] = {
+      {std::string("\x01\x00\x03" "abc" "\xFE\xFF\x02" "de" "\x00\x00", 13), -2, "de"},
+      {std::string("\x01\x00\x03" "abc" "\xFE\xFF\x02" "de" "\x00\x00", 13), 1, "abc"},
+      {std::string("\x01\x00\x03" "abc" "\x02\x00\x05" "de", 11), 2, nullptr},    // text cut short
+      {std::string("\x01\x00\x03" "abc" "\x02\x00\x05" "de", 11), 1, "abc"},
+      {std::string("\x01\x00\x01" "a", 4), 2, nullptr},                           // no end record
+      {std::string("\x01\x00\x01" "a" "\x02", 5), 2, nullptr},                   // half an identifier
+      {std::string("\x01\x00", 2), 1, nullptr},                                    // no length byte
+      {std::string("\x01", 1), 1, nullptr},
+      {std::string(), 1, nullptr},
+      {std::string("\x00\x00\x01\x00\x01" "a", 6), 1, nullptr},                 // after the end record
+      {std::string("\x05\x00\x00" "\x00\x00", 5), 5, ""},                       // an empty text
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> table(c.bytes.begin(), c.bytes.end());
+    const uint8_t* r = FindTableRecord(table, c.id);
+    if (c.text == nullptr) {
+      EXPECT_EQ(r, nullptr) << "id " << c.id << " in " << table.size() << " bytes";
+    } else {
+      ASSERT_NE(r, nullptr) << "id " << c.id << " in " << table.size() << " bytes";
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(r + 3), r[2]), c.text);
+    }
+    EXPECT_EQ(FindTableRecord(table, 0), nullptr);
+  }
+  const std::vector<uint8_t> cut = {0x01, 0x00, 0x01, 'a', 0x02, 0x00, 0x09, 'b'};
+  EXPECT_EQ(NextTableRecord(cut, cut.data()), nullptr) << "the next record does not fit";
+  EXPECT_EQ(NextTableRecord(cut, nullptr), nullptr);
 }
 
 TEST(StringResource, LoadResMessageUsesTheCache) {
