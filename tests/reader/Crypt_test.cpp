@@ -132,8 +132,8 @@ TEST_F(InfoZipEncrypted, RightPasswordPassesTheCheckAndDecryptsTheData) {
 TEST_F(InfoZipEncrypted, WrongPasswordsAreRefusedOrDecryptToNoise) {
   const testing::RawEntry entry = Make("-0");
   int refused = 0;
-  for (const std::string& wrong : {"Secret", "secret ", "", "x", "secreT", "terces"}) {
-    SCOPED_TRACE("password \"" + wrong + "\"");
+  for (const char* wrong : {"Secret", "secret ", "", "x", "secreT", "terces"}) {
+    SCOPED_TRACE(std::string("password \"") + wrong + "\"");
     TMemoryStream stream(entry.data);
     CipherKeys keys;
     if (!PasswordMatches(keys, wrong, stream, entry.flags, entry.dos_date_time, entry.crc)) {
