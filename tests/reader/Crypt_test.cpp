@@ -1,5 +1,5 @@
 // Traditional decryption: the key schedule, the check byte, and archives encrypted by Info-ZIP
-// `zip -P` (stored and deflated), decrypted with the right and with wrong passwords.
+// `zip -P` (stored entries), decrypted with the right and with wrong passwords.
 #include "inflate/Crypt.h"
 
 #include <gtest/gtest.h>
