@@ -34,6 +34,6 @@ private:
 };
 
 // The process-wide progress window, made by start-up; null before.
-extern TInstF3* InstF3;
+inline TInstF3* InstF3 = nullptr;
 
 }  // namespace corvina

@@ -55,6 +55,16 @@ protected:
   bool enabled_ = true;
 };
 
+// A label that sizes itself to its text, at six pixels a character of the window's font.
+class TAutoSizeLabel : public TControlState {
+public:
+  using TControlState::TControlState;
+  void SetCaption(const std::string& text) override {
+    caption_ = text;
+    bounds_.Width = static_cast<int32_t>(text.size()) * 6;
+  }
+};
+
 // The main window: client area 632 x 248 inside a dialog frame, controls where the design has them.
 class TMainWindowState : public TFormViewState<IMainWindowView> {
 public:
@@ -68,7 +78,6 @@ public:
     set(MainControl::Label1, "", {20, 17, 594, 32});
     set(MainControl::Label3, "", {20, 59, 605, 23});
     set(MainControl::Label4, "", {20, 97, 594, 19});
-    set(MainControl::Label5, "", {20, 156, 0, 13});
     set(MainControl::Label6, "", {20, 96, 594, 19});
     set(MainControl::Edit1, "", {312, 153, 217, 21});
     set(MainControl::Button1, Utf8ToAnsi("Обзор..."), {542, 151, 75, 25});
@@ -80,12 +89,16 @@ public:
     for (MainControl id : {MainControl::Label1, MainControl::Label3, MainControl::Label4, MainControl::Label6})
       controls_[static_cast<size_t>(id)].SetFontColor(clBlue);
   }
-  IControl& Control(MainControl id) override { return controls_[static_cast<size_t>(id)]; }
+  IControl& Control(MainControl id) override {
+    if (id == MainControl::Label5) return label5_;
+    return controls_[static_cast<size_t>(id)];
+  }
   ITimerView& Timer1() override { return timer_; }
   void Show() override { visible_ = true; }
 
 protected:
-  std::array<TControlState, 12> controls_;
+  std::array<TControlState, 12> controls_;  // Label5's entry unused: label5_ sizes itself
+  TAutoSizeLabel label5_{"", {20, 156, 0, 13}};
   TTimerState timer_{200};
 };
 

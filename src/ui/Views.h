@@ -142,9 +142,9 @@ enum class MainControl : uint8_t {
   Label1, Label2, Label3, Label4, Label5, Label6, Edit1, Button1, Button2, Button3, Button4, Button5,
 };
 
-// The main window. Shown modelessly by the application; the front end calls TInstF1::FormShow
-// when it first appears, the button handlers, FormKeyDown / FormKeyPress, and RequestClose for
-// the title bar's close button.
+// The main window. Shown modelessly by the application, which then calls TInstF1::FormShow; the
+// front end calls the button handlers, FormKeyDown / FormKeyPress, and TInstF1::Close for the title
+// bar's close button.
 class IMainWindowView : public IFormView {
 public:
   virtual IControl& Control(MainControl id) = 0;
