@@ -2,6 +2,7 @@
 // registry and the "ObjectContainer" stream format.
 #include "zip/Containers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -192,8 +193,8 @@ void TObjectList::SetCapacity(int32_t capacity) {
   if (capacity < count_ || capacity > kMaxListSize) Error();
   std::unique_ptr<TPersistent*[]> slots;
   if (capacity > 0) {
-    slots.reset(new TPersistent*[capacity]());
-    for (int32_t i = 0; i < count_; ++i) slots[i] = items_[i];
+    slots.reset(new TPersistent*[capacity]);
+    std::copy(items_.get(), items_.get() + count_, slots.get());
   }
   items_ = std::move(slots);
   capacity_ = capacity;
