@@ -399,5 +399,67 @@ TEST_F(DirectoryLoaderTest, TheViewFollowsTheSortMode) {
   EXPECT_EQ(Names(zip), (std::vector<std::string>{"c.txt", "a.txt", "B.txt"}));
 }
 
+// The last volume of a set: its end record says disk 2, and here the whole central directory is
+// on it too, so no other volume is needed. The volume mode comes from the drive, and the
+// comments are read during the load because the volume may not be at hand later.
+TEST_F(DirectoryLoaderTest, TheLastVolumeOfASetTellsDisksFromFilesAndLoadsItsComments) {
+  testing::WriteHostFile(root_.Root() + "/system.reg",
+                         "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n"
+                         "[Software\\\\Wine\\\\Drives] 1700000000\n\"a:\"=\"floppy\"\n");
+  const std::string floppy = root_.Root() + "/floppy";
+  mkdir(floppy.c_str(), 0777);
+  root_.MapDrive('a', floppy);
+
+  ZipBuilder b;
+  b.entries = {Entry("p.txt", "pp"), Entry("q.txt", "qqq"), Entry("r.txt", "r")};
+  for (ZipEntrySpec& e : b.entries) e.start_disk = 2;
+  b.entries[0].comment = "first comment";
+  b.entries[2].comment = "third";
+  b.entries[2].central_extra = "EXTRA";
+  b.archive_comment = "set comment";
+  Bytes bytes = b.Build();
+  bytes[b.end_offset + 4] = 2;  // this disk
+  bytes[b.end_offset + 6] = 2;  // disk of the central directory
+  const std::string text(bytes.begin(), bytes.end());
+  testing::WriteHostFile(floppy + "/set.zip", text);
+  testing::WriteHostFile(root_.DriveC() + "/set.zip", text);
+
+  for (const auto& [name, mode] : {std::pair{"A:\\set.zip", vmDisks}, std::pair{"C:\\set.zip", vmFiles}}) {
+    SCOPED_TRACE(name);
+    TUnZipper zip(nullptr);
+    zip.SetZipName(name);
+    zip.OpenArchive();
+    EXPECT_EQ(zip.GetVolumeMode(), mode);
+    EXPECT_EQ(zip.CurrentDisk, 2);
+    ASSERT_EQ(zip.Count(), 3);
+    ASSERT_TRUE(EntryOf(zip, 0).Comment().has_value());
+    EXPECT_EQ(*EntryOf(zip, 0).Comment(), "first comment");
+    EXPECT_FALSE(EntryOf(zip, 1).Comment().has_value());
+    ASSERT_TRUE(EntryOf(zip, 2).Comment().has_value());
+    EXPECT_EQ(*EntryOf(zip, 2).Comment(), "third");
+    ASSERT_TRUE(zip.EndRecord.Comment().has_value());
+    EXPECT_EQ(*zip.EndRecord.Comment(), "set comment");
+    // Loaded already: the archive is not needed any more for them.
+    zip.CloseArchive();
+    EXPECT_EQ(zip.FileComment(2), "third");
+    EXPECT_EQ(zip.ArchiveStream, nullptr);
+  }
+}
+
+// A local header whose packed size would send the scan back to the header itself (a negative
+// size): the scan ends with that entry instead of finding it again.
+TEST_F(DirectoryLoaderTest, TheScanNeverMovesBackwards) {
+  ZipBuilder b;
+  b.entries = {Entry("a.txt", ""), Entry("b.txt", "b")};
+  b.entries[0].packed_size = static_cast<uint32_t>(-(30 + 5));
+  b.write_end_record = false;
+  TUnZipper zip(nullptr);
+  zip.SetZipName(WriteArchive("backwards.zip", b.Build()));
+  zip.IncompleteZipMode = izAssumeBad;
+  zip.OpenArchive();
+  EXPECT_EQ(Names(zip), (std::vector<std::string>{"a.txt"}));
+  EXPECT_EQ(EntryOf(zip, 0).PackedSize, -35);
+}
+
 }  // namespace
 }  // namespace corvina
