@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct NameCase {
   std::string name;
   uint16_t name_length;
 };
+
+// Shows the stored name in test output instead of the struct's bytes.
+void PrintTo(const NameCase& c, std::ostream* os) { *os << '"' << c.stored << '"'; }
 
 class NameSplit : public ::testing::TestWithParam<NameCase> {};
 
