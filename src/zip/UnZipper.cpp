@@ -165,10 +165,6 @@ void TUnZipper::DefaultGetNextDisk(TComponent*, int32_t NextDisk, std::string& F
   }
 }
 
-// The comment accessors open the archive through the directory loader; they are built once the
-// loader is in the tree.
-#if __has_include("zip/DirectoryLoader.cpp")
-
 std::string TUnZipper::FileComment(int32_t Index) {
   TZipHeaderInfo& entry = EntryAt(Index);
   if (entry.CommentLength == 0) return std::string();
@@ -187,8 +183,14 @@ std::string TUnZipper::FileComment(int32_t Index) {
 }
 
 std::string TUnZipper::ZipComment() {
-  if (EndRecord.CommentLength == 0) return std::string();
-  if (EndRecord.Comment()) return UpToZero(*EndRecord.Comment());
+  if (Directory) {
+    if (EndRecord.CommentLength == 0) return std::string();
+    if (EndRecord.Comment()) return UpToZero(*EndRecord.Comment());
+  } else if (zip_name_.empty()) {
+    return std::string();
+  }
+  // Nothing loaded yet: the end record, and with it the comment's length, is known only once the
+  // archive has been opened, so an unloaded component opens it instead of reporting no comment.
   OpenArchive();
   struct Closer {
     TUnZipper& z;
@@ -199,7 +201,5 @@ std::string TUnZipper::ZipComment() {
   if (EndRecord.Comment()) return UpToZero(*EndRecord.Comment());
   return ReadArchiveComment();
 }
-
-#endif
 
 }  // namespace corvina
