@@ -1,13 +1,14 @@
 // TUnZipper, the ZIP reader as the rest of the program sees it: a non-visual component configured
 // through properties, driven by UnZip, reporting through events. This header declares the whole
-// component; its members are implemented in several files of src/zip:
-//   UnZipper.cpp         construction, the property setters, the index and comment accessors,
-//                        the default volume request;
-//   DirectoryLoader.cpp  OpenArchive, CloseArchive, ClearArchive, ReadDirectory,
-//                        ScanLocalHeaders, SortDirectory;
-// and, still to be written (declared here, not yet defined): UnZip and ExtractSelection (the
-// extraction driver), ExtractEntry (one entry), OpenVolume, NextVolume and CheckVolumeLabel
-// (spanned archives).
+// component; its members are implemented in several files:
+//   zip/UnZipper.cpp          construction, the property setters, the index and comment
+//                             accessors, the default volume request;
+//   zip/DirectoryLoader.cpp   OpenArchive, CloseArchive, ClearArchive, ReadDirectory,
+//                             ScanLocalHeaders, SortDirectory;
+//   zip/ExtractionDriver.cpp  UnZip and ExtractSelection;
+//   inflate/ExtractEntry.cpp  ExtractEntry;
+// and the spanned-archive routines OpenVolume, NextVolume and CheckVolumeLabel, which are not
+// written yet (the loader carries stand-ins for the first two until they are).
 //
 // Choices a reader would not guess:
 // - The directory owns the entries; the sorted view is either the directory itself (SortMode
@@ -175,7 +176,6 @@ public:
   std::string Password;
 
   // Loads the directory if needed and extracts the selection; the number of entries extracted.
-  // (Extraction driver; not yet defined.)
   int32_t UnZip();
 
   // Number of entries in the directory, 0 when none is loaded.
@@ -218,7 +218,7 @@ public:
   // is put back afterwards), stores it and returns it up to its first zero byte.
   std::string ReadArchiveComment();
 
-  // --- Extraction of one entry and spanned archives (not yet defined) ---------------------------
+  // --- Extraction and spanned archives ---------------------------------------------------------
   int32_t ExtractSelection(TStream* stream);
   void ExtractEntry(int32_t FileIndex);
   // Makes volume n (1-based) the current archive and returns its stream.
