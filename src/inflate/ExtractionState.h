@@ -145,6 +145,12 @@ public:
   uint8_t* Slide = nullptr;   // kSlideSize bytes, zeroed once per run; never cleared between entries
   int32_t UncompLeft = 0;     // the entry's UnpackedSize; explode and unreduce count it down
 
+  // The driver's side of the run: the entries still counted as extracted (the marked ones, less
+  // every entry ExtractEntry skipped or failed), and whether the entry just done is to be
+  // extracted again because a new password came.
+  int32_t ExtractedCount = 0;
+  bool RetryEntry = false;
+
 private:
   TUnZipper& owner_;
   std::unique_ptr<uint8_t[]> in_storage_;
