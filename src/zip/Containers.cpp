@@ -222,11 +222,14 @@ int32_t TSortedObjectList::Add(TPersistent* item) {
 }
 
 int32_t TSortedObjectList::IndexOf(const TPersistent* item) const {
+  if (item == nullptr) return -1;  // no key to compare
   int32_t position = 0;
   return Search(KeyOf(item), position) ? position : -1;
 }
 
 void TSortedObjectList::Insert(int32_t, TPersistent* item) {
+  // A sorted list compares what it holds: an empty slot has no place in the order.
+  if (item == nullptr) Error();
   int32_t position = 0;
   if (Search(KeyOf(item), position)) {
     if (Duplicates == TDuplicates::IgnoreDuplicates) return;

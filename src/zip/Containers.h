@@ -13,7 +13,8 @@
 //   at the first of the equal items, so a new item goes in front of the items equal to it; the
 //   tie orders of the sort modes (reverse insertion for names, insertion order for dates and sizes)
 //   follow from that and from comparisons that never answer 0.
-// - Every failure leaves the list as it was, and an object a list refused stays the caller's.
+// - Every failure leaves the list as it was, and an object a list refused stays the caller's. A
+//   sorted list refuses an empty (null) slot, which it could not compare.
 // - The stream format ("ObjectContainer") names each object's class; a class must be entered in
 //   the process-wide ClassRegistry to be streamed. The program enters none, so only an empty list
 //   streams without an error; tests register their own classes.

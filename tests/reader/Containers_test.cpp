@@ -255,6 +255,10 @@ TEST(SortedObjectList, AddReturnsZeroAndPutIsRefused) {
   EXPECT_EQ(Keys(list), (std::vector<int32_t>{1, 5, 7, 9}));
   Item missing(4);
   EXPECT_EQ(list.IndexOf(&missing), -1);
+  // Nothing to compare: refused rather than dereferenced.
+  EXPECT_EQ(list.IndexOf(nullptr), -1);
+  EXPECT_EQ(MessageOf([&] { list.Add(nullptr); }), "ListIndexError");
+  EXPECT_EQ(list.Count(), 4);
   EXPECT_EQ(MessageOf([&] { list.Neighbour(&missing, true); }), "tObject TTestItem not in item list");
 }
 
