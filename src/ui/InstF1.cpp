@@ -184,8 +184,11 @@ void TInstF1::InstallCommand() {
   InstF3->ProgressBar1().SetBounds(bar);
   InstF3->Label1().SetCaption(InstallTitle + Utf8ToAnsi(": чтение данных..."));
 
-  // 12. The progress window's activation runs the installation, which ends the program itself.
+  // 12. The progress window's activation runs the installation, which ends the program itself;
+  // this window stays visible but takes no input meanwhile.
+  view_->SetEnabled(false);
   InstF3->ShowModal();
+  view_->SetEnabled(true);
 }
 
 }  // namespace corvina

@@ -25,9 +25,12 @@ public:
   using TInstF3::TInstF3;
   int32_t ShowModal() override {
     ++shows;
+    auto* main = dynamic_cast<testing::PlainMainWindow*>(&InstF1->View());
+    main_disabled = main != nullptr && !main->IsEnabled();
     return mrNone;
   }
   int shows = 0;
+  bool main_disabled = false;  // the main window took no input while this one was shown
 };
 
 TEST(ExpandBasePackageMessage, ReplacesEveryMacroInAnyCaseAndEnds) {
@@ -246,6 +249,7 @@ TEST_F(InstallCommandTest, TheDialogShowsDetectedMarksAndTheUsersChoiceCounts) {
   EXPECT_EQ(InstF3->ProgressBar1().Bounds().Left, 5);
   EXPECT_EQ(InstF3->ProgressBar1().Bounds().Width, main.Width - 10);
   EXPECT_EQ(InstF3->Label1().Caption(), InstallTitle + Utf8ToAnsi(": чтение данных..."));
+  EXPECT_TRUE(progress_->main_disabled);
 }
 
 TEST_F(InstallCommandTest, CancelStopsAndTheNextCommandRunsEveryCheckAndDetectionAgain) {
