@@ -146,6 +146,8 @@ void TInstF1::InstallCommand() {
     fs.DeleteFile(test_file);
   }
 
+  // Start-up makes the other windows; without them there is nothing to hand over to.
+  if (InstF3 == nullptr || InstF4 == nullptr) return;
   ICheckListView& list = InstF4->CheckListBox1();
   // 7. Detection: an environment is marked when the base package has its folder.
   if (DetectEnvironments) {
