@@ -7,8 +7,9 @@
 //
 // Choices a reader would not guess:
 // - An entry whose stored path would lead out of the destination (a ".." folder, or a file name
-//   that is "." or ".." or still holds a separator) is never written anywhere: it is reported as
-//   a file that cannot be opened (srFileOpenError) and not counted, and no folder is made for it.
+//   that is "." or ".." or still holds a separator) or holds a zero byte (where the host would cut
+//   the name short) is never written anywhere: it is reported as a file that cannot be opened
+//   (srFileOpenError) and not counted, and no folder is made for it; the run goes on.
 // - A finished file whose size on disk is not what the decoder wrote (a full disk, a failing
 //   write) is not passed off as extracted: it is deleted and reported as srFileOpenError, because
 //   its CRC was computed over bytes that never reached the file.
@@ -56,8 +57,10 @@ constexpr const char* kZipErrorCaption = "Zip Error";
 bool IsDotName(const std::string& part) { return part == "." || part == ".."; }
 
 // True when a folder path (backslash-separated, as stored) climbs above its start: one of its
-// components is "..". A "/" counts as a separator too, since the host would read it as one.
+// components is "..". A "/" counts as a separator too, since the host would read it as one. A
+// zero byte counts as well: the host would end the name there and use only what comes before it.
 bool ClimbsOut(const std::string& path) {
+  if (path.find('\0') != std::string::npos) return true;
   std::string part;
   for (char c : path) {
     if (c == '\\' || c == '/') {
@@ -72,7 +75,7 @@ bool ClimbsOut(const std::string& path) {
 
 // True when a file name could name something other than a file inside its folder.
 bool UnsafeFileName(const std::string& name) {
-  return IsDotName(name) || name.find_first_of("\\/:") != std::string::npos;
+  return IsDotName(name) || name.find_first_of(std::string("\\/:\0", 4)) != std::string::npos;
 }
 
 // The file's size on disk, -1 when it cannot be opened.

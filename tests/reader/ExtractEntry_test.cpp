@@ -359,10 +359,11 @@ TEST_F(ExtractEntryTest, ACrcMismatchReportsBothValuesAndDeletesEvenAReadOnlyFil
 
 // Stored paths that would lead out of the destination are never written, wherever they would
 // go; no folder is made for them. Without RecreateDirs only the file name counts, so a climbing
-// folder part is harmless there, but a name that is itself ".." is still refused.
+// folder part is harmless there, but a name that is itself ".." is still refused, and so is any
+// name that holds a zero byte.
 TEST_F(ExtractEntryTest, NamesThatClimbOutOfTheDestinationAreSkipped) {
   struct Case {
-    const char* stored;
+    std::string stored;
     bool recreate;
     const char* lands;  // below drive C:, or "" when it must be skipped
   };
@@ -377,9 +378,12 @@ TEST_F(ExtractEntryTest, NamesThatClimbOutOfTheDestinationAreSkipped) {
       {"a/..", false, ""},
       {"../evil.txt", false, "dest/out/evil.txt"},
       {"a/..b/c.txt", true, "dest/out/a/..b/c.txt"},
+      // A zero byte would cut the host name short (here to a folder, or to "..").
+      {std::string("d\0/x.txt", 7), true, ""},
+      {std::string("..\0x.txt", 7), false, ""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.stored) + (c.recreate ? " recreate" : ""));
+    SCOPED_TRACE(::testing::PrintToString(c.stored) + (c.recreate ? " recreate" : ""));
     ClearDriveC();
     log_.clear();
     ZipBuilder b;
