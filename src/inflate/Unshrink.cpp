@@ -1,0 +1,182 @@
+#include "inflate/Unshrink.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "inflate/ExtractionState.h"
+#include "inflate/Inflate.h"
+
+namespace corvina {
+namespace {
+
+constexpr uint32_t kFirstFreeCode = 257;
+constexpr uint32_t kControlCode = 256;
+constexpr uint32_t kMinCodeSize = 9;
+constexpr uint32_t kMaxCodeSize = 13;
+constexpr uint16_t kLeafMark = 0x8000;
+
+// The prefix table is 16-bit entries inside a byte work area; memcpy keeps the access free of
+// aliasing questions and compiles to a plain load or store.
+inline uint16_t Prefix(const uint8_t* slide, uint32_t code) {
+  uint16_t value;
+  std::memcpy(&value, slide + kUnshrinkPrefixOffset + 2 * code, 2);
+  return value;
+}
+inline void SetPrefix(uint8_t* slide, uint32_t code, uint16_t value) {
+  std::memcpy(slide + kUnshrinkPrefixOffset + 2 * code, &value, 2);
+}
+
+// The shared bit buffer's reader (FillBitBuffer and ReadBits) on local copies of BitBuf,
+// BitCount and InputEnded, with the same 16-bit wrapping count.
+struct CodeInput {
+  ExtractionState& s;
+  uint32_t buf;
+  uint16_t cnt;
+  bool ended = false;
+
+  void Fill() {
+    ended = true;
+    uint16_t byte = 0;
+    while (cnt < 25 && s.ReadByte(byte) == 8) {
+      buf |= static_cast<uint32_t>(byte) << cnt;
+      cnt = static_cast<uint16_t>(cnt + 8);
+      ended = false;
+    }
+  }
+  uint32_t Take(uint32_t n) {
+    if (cnt < n) Fill();
+    const uint32_t x = buf & kMaskBits[n];
+    buf >>= n;
+    cnt = static_cast<uint16_t>(cnt - n);
+    return x;
+  }
+  void Store() {
+    s.BitBuf = buf;
+    s.BitCount = cnt;
+    s.InputEnded = ended ? -1 : 0;
+  }
+};
+
+// Appends n bytes to the output buffer, flushing it whenever it fills: the same bytes and the
+// same flushes as n calls of OutByte.
+inline void Emit(ExtractionState& s, const uint8_t* from, uint32_t n) {
+  while (n > 0) {
+    const uint32_t piece = std::min<uint32_t>(n, ExtractionState::kBufferUse - s.OutCount);
+    std::memcpy(s.OutPtr, from, piece);
+    s.OutPtr += piece;
+    s.OutCount = static_cast<uint16_t>(s.OutCount + piece);
+    from += piece;
+    n -= piece;
+    if (s.OutCount == ExtractionState::kBufferUse) s.FlushOutput();
+  }
+}
+
+}  // namespace
+
+uint32_t PartialClear(ExtractionState& s, uint32_t next_free) {
+  uint8_t* const slide = s.Slide;
+  next_free = std::min(next_free, kUnshrinkMaxCodes);
+  // Mark every code of the range as a leaf (a free code's 0xFFFF already carries the mark) ...
+  for (uint32_t code = kFirstFreeCode; code < next_free; ++code)
+    SetPrefix(slide, code, static_cast<uint16_t>(Prefix(slide, code) | kLeafMark));
+  // ... unmark every code that another code of the range extends ...
+  for (uint32_t code = kFirstFreeCode; code < next_free; ++code) {
+    const uint16_t entry = Prefix(slide, code);
+    if (entry == kUnshrinkFreeCode) continue;
+    const uint32_t parent = entry & static_cast<uint16_t>(~kLeafMark);
+    if (parent < kFirstFreeCode || parent >= kUnshrinkMaxCodes) continue;
+    const uint16_t parent_entry = Prefix(slide, parent);
+    // A free parent stays free: clearing its mark would turn 0xFFFF into a live code.
+    if (parent_entry != kUnshrinkFreeCode)
+      SetPrefix(slide, parent, static_cast<uint16_t>(parent_entry & static_cast<uint16_t>(~kLeafMark)));
+  }
+  // ... and free the leaves.
+  for (uint32_t code = kFirstFreeCode; code < next_free; ++code)
+    if ((Prefix(slide, code) & kLeafMark) != 0) SetPrefix(slide, code, kUnshrinkFreeCode);
+  uint32_t code = kFirstFreeCode;
+  while (code < kUnshrinkMaxCodes && Prefix(slide, code) != kUnshrinkFreeCode) ++code;
+  return code;
+}
+
+uint16_t Unshrink(ExtractionState& s) {
+  uint8_t* const slide = s.Slide;
+  uint8_t* const suffix = slide + kUnshrinkSuffixOffset;
+  uint8_t* const stack = slide + kUnshrinkStackOffset;
+
+  for (uint32_t code = kControlCode; code <= kUnshrinkMaxCodes; ++code) SetPrefix(slide, code, kUnshrinkFreeCode);
+  for (uint32_t code = 0; code < kControlCode; ++code) {
+    SetPrefix(slide, code, 0);
+    suffix[code] = static_cast<uint8_t>(code);
+  }
+
+  CodeInput in{s, s.BitBuf, s.BitCount};
+  uint32_t code_size = kMinCodeSize;
+  uint32_t next_free = kFirstFreeCode;
+  uint16_t result = 0;
+
+  uint32_t previous = in.Take(code_size);
+  if (!in.ended) {
+    uint8_t first = static_cast<uint8_t>(previous);
+    s.OutByte(first);
+    for (;;) {
+      uint32_t code = in.Take(code_size);
+      if (in.ended) break;
+      while (code == kControlCode) {
+        const uint32_t subcode = in.Take(code_size);
+        if (in.ended) break;
+        if (subcode == 1) {
+          ++code_size;
+        } else if (subcode == 2) {
+          next_free = PartialClear(s, next_free);
+        }
+        if (code_size > kMaxCodeSize) break;
+        code = in.Take(code_size);
+        if (in.ended) break;
+      }
+      if (in.ended) break;
+      if (code_size > kMaxCodeSize || code >= kUnshrinkMaxCodes) {
+        result = 1;  // wider codes than the tables hold
+        break;
+      }
+
+      const uint32_t incoming = code;
+      uint32_t sp = kUnshrinkStackSize;  // empty; the string grows downwards
+      if (Prefix(slide, code) == kUnshrinkFreeCode) {
+        // The code being defined right now: the previous string plus its own first byte.
+        stack[--sp] = first;
+        code = previous;
+      }
+      while (code >= kFirstFreeCode && sp > 0) {
+        const uint16_t parent = Prefix(slide, code);
+        if (parent == kUnshrinkFreeCode) {
+          stack[--sp] = first;
+          code = previous;
+        } else {
+          stack[--sp] = suffix[code];
+          code = parent;
+        }
+      }
+      if (sp == 0) {
+        result = 1;  // a chain longer than any string of a valid stream
+        break;
+      }
+      first = suffix[code];
+      stack[--sp] = first;
+      Emit(s, stack + sp, kUnshrinkStackSize - sp);
+
+      if (next_free < kUnshrinkMaxCodes) {
+        SetPrefix(slide, next_free, static_cast<uint16_t>(previous));
+        suffix[next_free] = first;
+        do {
+          ++next_free;
+        } while (next_free < kUnshrinkMaxCodes && Prefix(slide, next_free) != kUnshrinkFreeCode);
+      }
+      previous = incoming;
+    }
+  }
+  in.Store();
+  s.FlushOutput();
+  return result;
+}
+
+}  // namespace corvina
