@@ -323,14 +323,14 @@ TEST(RepairDosDateTime, BothReadersStoreTheRepairedValue) {
 
 // The end record search.
 TEST(TEndCentralTest, FindsAnEndRecordThatFillsTheWholeFile) {
-  EndRecordSpec spec;
-  spec.this_disk = 1;
-  spec.central_disk = 2;
-  spec.entries_this_disk = 3;
-  spec.total_entries = 4;
-  spec.central_size = 0x05060708;
-  spec.directory_offset = 0x0A0B0C0D;
-  TMemoryStream stream(EndRecord(spec));
+  EndRecordSpec end_record;
+  end_record.this_disk = 1;
+  end_record.central_disk = 2;
+  end_record.entries_this_disk = 3;
+  end_record.total_entries = 4;
+  end_record.central_size = 0x05060708;
+  end_record.directory_offset = 0x0A0B0C0D;
+  TMemoryStream stream(EndRecord(end_record));
   ASSERT_EQ(stream.Size(), 22);
   TEndCentral end;
   ASSERT_TRUE(end.FindInStream(stream));
@@ -512,12 +512,12 @@ TEST(TZipHeaderInfoTest, AssignCopiesEveryFieldAndASeparateComment) {
 }
 
 TEST(TEndCentralTest, AssignCopiesTheRecordAndTheComment) {
-  EndRecordSpec spec;
-  spec.this_disk = 4;
-  spec.total_entries = 6;
-  spec.directory_offset = 77;
-  spec.comment = "zip comment";
-  TMemoryStream stream(EndRecord(spec));
+  EndRecordSpec end_record;
+  end_record.this_disk = 4;
+  end_record.total_entries = 6;
+  end_record.directory_offset = 77;
+  end_record.comment = "zip comment";
+  TMemoryStream stream(EndRecord(end_record));
   TEndCentral source;
   ASSERT_TRUE(source.FindInStream(stream));
   source.SetComment(std::string("zip comment"));
