@@ -1,6 +1,10 @@
 // Code page tables and conversions. Each code page is given by the Unicode character of its upper
-// 128 bytes (0 where the code page leaves a byte undefined); everything else is derived from these two
-// tables at first use: the reverse map for 1251, and the 1251 case pairs from the Unicode letters.
+// 128 bytes; everything else is derived from these two tables at first use: the reverse maps, and the
+// 1251 case pairs from the Unicode letters. Byte 0x98, which 1251 leaves without a character, stands
+// for the control character U+0098 (as Windows maps it), so that every 1251 byte survives a trip
+// through UTF-8 or UTF-16 and two different names never become one. UTF-8 is decoded strictly: an
+// overlong form, a surrogate or a value past U+10FFFF is invalid, so that no disguised "/" or "\"
+// of a host name can turn into a separator of a Windows name.
 #include "platform/CodePage.h"
 
 #include <array>
@@ -14,7 +18,7 @@ constexpr std::array<char16_t, 128> kAnsiHigh = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
     0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
     0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
     0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
     0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
@@ -166,10 +170,7 @@ std::string CharToOem(const std::string& ansi) {
 std::string AnsiToUtf8(const std::string& ansi) {
   std::string out;
   out.reserve(ansi.size() * 2);
-  for (unsigned char c : ansi) {
-    char16_t u = AnsiToUnicode(c);
-    AppendUtf8(out, u == 0 && c != 0 ? u'?' : u);
-  }
+  for (unsigned char c : ansi) AppendUtf8(out, AnsiToUnicode(c));
   return out;
 }
 
@@ -184,19 +185,22 @@ std::string Utf8ToAnsi(const std::string& utf8) {
       ++i;
       continue;
     }
-    int extra = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
-    if (c >= 0xF8) extra = 0;
+    // Lead byte: the number of continuation bytes and the smallest value that needs this length.
+    int extra = 0;
+    char32_t smallest = 0;
+    if (c >= 0xC2 && c <= 0xDF) extra = 1, smallest = 0x80;
+    else if (c >= 0xE0 && c <= 0xEF) extra = 2, smallest = 0x800;
+    else if (c >= 0xF0 && c <= 0xF4) extra = 3, smallest = 0x10000;
     char32_t u = c & (0x3F >> extra);
     bool valid = extra > 0;
-    if (valid) {
-      for (int k = 1; k <= extra; ++k) {
-        if (i + k >= utf8.size() || (static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) {
-          valid = false;
-          break;
-        }
-        u = (u << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    for (int k = 1; valid && k <= extra; ++k) {
+      if (i + k >= utf8.size() || (static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) {
+        valid = false;
+        break;
       }
+      u = (u << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     }
+    if (valid && (u < smallest || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF))) valid = false;
     if (!valid) {
       out += '?';
       ++i;
@@ -212,10 +216,7 @@ std::string Utf8ToAnsi(const std::string& utf8) {
 std::u16string AnsiToUtf16(const std::string& ansi) {
   std::u16string out;
   out.reserve(ansi.size());
-  for (unsigned char c : ansi) {
-    char16_t u = AnsiToUnicode(c);
-    out += u == 0 && c != 0 ? u'?' : u;
-  }
+  for (unsigned char c : ansi) out += AnsiToUnicode(c);
   return out;
 }
 
@@ -224,7 +225,9 @@ std::string Utf16ToAnsi(const std::u16string& utf16) {
   out.reserve(utf16.size());
   for (size_t i = 0; i < utf16.size(); ++i) {
     char16_t u = utf16[i];
-    if (u >= 0xD800 && u < 0xDC00 && i + 1 < utf16.size()) ++i;  // a pair: no such character in 1251
+    // A surrogate pair is one character beyond U+FFFF, which 1251 lacks: one '?'. A lone surrogate
+    // is a '?' of its own and leaves the unit after it alone.
+    if (u >= 0xD800 && u < 0xDC00 && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] < 0xE000) ++i;
     int b = u >= 0xD800 && u < 0xE000 ? -1 : UnicodeToAnsi(u);
     out += b < 0 ? '?' : static_cast<char>(b);
   }
@@ -262,6 +265,8 @@ std::string AnsiLowerCase(const std::string& s) {
 }
 
 namespace {
+// Compares folded bytes; the first difference decides, else the difference of the lengths (so a text
+// sorts after every prefix of it).
 template <typename Fold>
 int CompareFolded(const std::string& a, const std::string& b, Fold fold) {
   size_t n = a.size() < b.size() ? a.size() : b.size();
@@ -270,7 +275,16 @@ int CompareFolded(const std::string& a, const std::string& b, Fold fold) {
     int y = fold(static_cast<unsigned char>(b[i]));
     if (x != y) return x - y;
   }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+  int64_t difference = static_cast<int64_t>(a.size()) - static_cast<int64_t>(b.size());
+  return difference > INT32_MAX ? INT32_MAX : difference < -INT32_MAX ? -INT32_MAX : static_cast<int>(difference);
+}
+
+// Sort weight of a 1251 byte for AnsiCompareText: the Unicode character of its upper-case form,
+// doubled so that Ё fits between Е and Ж as the Russian alphabet has it.
+int AnsiSortWeight(unsigned char c) {
+  char16_t u = AnsiToUnicode(AnsiCase().upper[c]);
+  if (u == 0x0401) return 0x0415 * 2 + 1;
+  return u * 2;
 }
 }  // namespace
 
@@ -279,16 +293,12 @@ int CompareStr(const std::string& a, const std::string& b) {
 }
 
 int CompareText(const std::string& a, const std::string& b) {
-  return CompareFolded(a, b, [](unsigned char c) { return static_cast<int>(static_cast<unsigned char>(UpCaseAscii(static_cast<char>(c)))); });
+  return CompareFolded(a, b, [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : static_cast<int>(c); });
 }
 
-// Case-insensitive by the 1251 rules; letters then compare in the order of their Unicode characters,
-// so that the Cyrillic letters sort alphabetically whatever their byte values.
-int AnsiCompareText(const std::string& a, const std::string& b) {
-  return CompareFolded(a, b, [](unsigned char c) {
-    return static_cast<int>(AnsiToUnicode(AnsiCase().upper[c]));
-  });
-}
+// Case-insensitive by the 1251 rules; letters then compare in alphabetical order whatever their
+// byte values (the Cyrillic letters outside А-я by their Unicode order).
+int AnsiCompareText(const std::string& a, const std::string& b) { return CompareFolded(a, b, AnsiSortWeight); }
 
 bool SameText(const std::string& a, const std::string& b) { return a.size() == b.size() && CompareText(a, b) == 0; }
 bool AnsiSameText(const std::string& a, const std::string& b) {

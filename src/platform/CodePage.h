@@ -11,8 +11,9 @@ namespace corvina {
 std::string OemToChar(const std::string& oem);
 std::string CharToOem(const std::string& ansi);
 
-// Code page 1251 <-> UTF-8 and UTF-16. A UTF-8 or UTF-16 character that 1251 lacks becomes '?';
-// an invalid UTF-8 sequence takes one byte and becomes '?'.
+// Code page 1251 <-> UTF-8 and UTF-16. Every 1251 byte has a character (0x98 is U+0098), so the
+// trip there and back is exact. A UTF-8 or UTF-16 character that 1251 lacks becomes '?'; an invalid
+// UTF-8 sequence (overlong forms and encoded surrogates included) takes one byte and becomes '?'.
 std::string AnsiToUtf8(const std::string& ansi);
 std::string Utf8ToAnsi(const std::string& utf8);
 std::u16string AnsiToUtf16(const std::string& ansi);
@@ -30,8 +31,10 @@ char AnsiLowChar(char c);
 std::string AnsiUpperCase(const std::string& s);
 std::string AnsiLowerCase(const std::string& s);
 
-// Comparisons: CompareText ignores ASCII case; AnsiCompareText ignores case by the 1251 rules.
-// Results are < 0, 0 or > 0.
+// Comparisons: CompareStr by byte value; CompareText ignores ASCII case (a-z fold to A-Z), else
+// byte values; AnsiCompareText ignores case by the 1251 rules and orders letters alphabetically.
+// The result is the difference at the first mismatch, or the difference of the lengths when one
+// text is a prefix of the other (< 0, 0 or > 0).
 int CompareStr(const std::string& a, const std::string& b);
 int CompareText(const std::string& a, const std::string& b);
 int AnsiCompareText(const std::string& a, const std::string& b);

@@ -42,9 +42,10 @@ CORVINA_EXCEPTION(EInOutError, Exception);
 // One argument of Format: an integer or a text.
 using FormatArg = std::variant<int64_t, std::string>;
 
-// printf-like formatting of the placeholders the program's messages use: %s, %d, %u, %x,
-// with optional width and precision (%3.3d pads with zeros to three digits), and %%.
-// A placeholder without a matching argument, or of the wrong kind, raises EConvertError.
+// printf-like formatting of the placeholders the program's messages use: %s, %d, %u, %x (upper-case
+// digits), with an optional "-", width and precision (%3.3d pads with zeros to three digits; %.3s
+// keeps three characters), and %%. Arguments left over are ignored. A placeholder without a
+// matching argument, of the wrong kind or of an unknown type raises EConvertError.
 std::string Format(const std::string& pattern, const std::vector<FormatArg>& args);
 
 // The messages of the platform's own stream errors.

@@ -1,41 +1,46 @@
 #include "platform/Stream.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
 
 namespace corvina {
 
-// Each Seek's default routes to the other; a stream overrides at least one. The guard turns a
-// stream that overrides neither into an error instead of endless recursion.
+namespace {
+// Sets a value for the length of a scope and restores the previous one, also when an exception passes.
+template <typename T>
+class ScopedValue {
+public:
+  ScopedValue(T& target, T value) : target_(target), saved_(target) { target_ = value; }
+  ~ScopedValue() { target_ = saved_; }
+  ScopedValue(const ScopedValue&) = delete;
+  ScopedValue& operator=(const ScopedValue&) = delete;
+
+private:
+  T& target_;
+  T saved_;
+};
+
+constexpr const char* kNoSeek = "Stream does not support seeking";
+constexpr const char* kMemoryStreamGrowError = "Out of memory while expanding memory stream";
+}  // namespace
+
+// Each Seek's default routes to the other; a stream overrides at least one. Reaching one default
+// straight from the other means the stream overrides neither: an error instead of endless recursion.
 int32_t TStream::Seek(int32_t offset, uint16_t origin) {
-  if (in_default_seek_) throw EStreamError("Stream does not support seeking");
-  in_default_seek_ = true;
-  int64_t result;
-  try {
-    result = Seek64(offset, origin);
-  } catch (...) {
-    in_default_seek_ = false;
-    throw;
-  }
-  in_default_seek_ = false;
-  return static_cast<int32_t>(result);
+  if (forwarding_ == Forwarding::To32) throw EStreamError(kNoSeek);
+  ScopedValue<Forwarding> forwarding(forwarding_, Forwarding::To64);
+  return static_cast<int32_t>(Seek64(offset, origin));
 }
 
 int64_t TStream::Seek64(int64_t offset, uint16_t origin) {
-  if (in_default_seek_) throw EStreamError("Stream does not support seeking");
-  in_default_seek_ = true;
-  int64_t result;
-  try {
-    result = Seek(static_cast<int32_t>(offset), origin);
-  } catch (...) {
-    in_default_seek_ = false;
-    throw;
-  }
-  in_default_seek_ = false;
-  return result;
+  if (forwarding_ == Forwarding::To64) throw EStreamError(kNoSeek);
+  ScopedValue<Forwarding> forwarding(forwarding_, Forwarding::To32);
+  return Seek(static_cast<int32_t>(offset), origin);
 }
 
 int64_t TStream::GetSize() {
@@ -90,34 +95,56 @@ void TFileStream::SetSize(int64_t size) {
 }
 
 int32_t TMemoryStream::Read(void* buffer, int32_t count) {
-  if (count <= 0 || position_ >= static_cast<int64_t>(data_.size())) return 0;
-  int64_t n = std::min<int64_t>(count, static_cast<int64_t>(data_.size()) - position_);
+  const int64_t size = static_cast<int64_t>(data_.size());
+  if (count <= 0 || position_ >= size) return 0;
+  int64_t n = std::min<int64_t>(count, size - position_);
   std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
   position_ += n;
   return static_cast<int32_t>(n);
 }
 
+// Writing past the end grows the data (a gap left by a seek beyond the end reads as zeros). A growth
+// the memory cannot hold is an error, and the data stays as it was.
 int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
   if (count <= 0) return 0;
-  if (position_ + count > static_cast<int64_t>(data_.size())) data_.resize(static_cast<size_t>(position_ + count));
+  if (position_ > INT64_MAX - count) throw EStreamError(kMemoryStreamGrowError);
+  const int64_t end = position_ + count;
+  if (end > static_cast<int64_t>(data_.size())) {
+    try {
+      if (static_cast<uint64_t>(end) > data_.max_size()) throw std::length_error("memory stream");
+      data_.resize(static_cast<size_t>(end));
+    } catch (const std::exception&) {
+      throw EStreamError(kMemoryStreamGrowError);
+    }
+  }
   std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
-  position_ += count;
+  position_ = end;
   return count;
 }
 
+// Any position from 0 on may be set, past the end too; a target before the start becomes 0, and an
+// unknown origin leaves the position as it is.
 int64_t TMemoryStream::Seek64(int64_t offset, uint16_t origin) {
+  int64_t base;
   switch (origin) {
-    case soFromBeginning: position_ = offset; break;
-    case soFromCurrent: position_ += offset; break;
-    case soFromEnd: position_ = static_cast<int64_t>(data_.size()) + offset; break;
-    default: break;
+    case soFromBeginning: base = 0; break;
+    case soFromCurrent: base = position_; break;
+    case soFromEnd: base = static_cast<int64_t>(data_.size()); break;
+    default: return position_;
   }
-  if (position_ < 0) position_ = 0;
+  if (offset > 0 && base > INT64_MAX - offset) position_ = INT64_MAX;
+  else position_ = std::max<int64_t>(base + offset, 0);
   return position_;
 }
 
 void TMemoryStream::SetSize(int64_t size) {
-  data_.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
+  size = std::max<int64_t>(size, 0);
+  try {
+    if (static_cast<uint64_t>(size) > data_.max_size()) throw std::length_error("memory stream");
+    data_.resize(static_cast<size_t>(size));
+  } catch (const std::exception&) {
+    throw EStreamError(kMemoryStreamGrowError);
+  }
   if (position_ > size) position_ = size;
 }
 

@@ -38,7 +38,11 @@ public:
   void WriteBuffer(const void* buffer, int32_t count);
 
 private:
-  bool in_default_seek_ = false;  // guards the mutual default of the two Seeks
+  // Which default Seek is forwarding to the other one right now. When the other default is reached
+  // directly from it, the stream overrides neither and the call fails instead of recursing; a
+  // nested seek that an override makes on its own stream is still allowed.
+  enum class Forwarding : uint8_t { None, To64, To32 };
+  Forwarding forwarding_ = Forwarding::None;
 };
 
 // Open modes of TFileStream, as the Windows class library numbers them.

@@ -105,8 +105,9 @@ size_t Pos(const std::string& needle, const std::string& s) {
 std::string StringReplaceAll(const std::string& s, const std::string& from, const std::string& to,
                              bool ignore_case) {
   if (from.empty()) return s;
-  const std::string haystack = ignore_case ? AnsiUpperCase(s) : s;
-  const std::string needle = ignore_case ? AnsiUpperCase(from) : from;
+  // ASCII folding keeps every byte in place, so a match in the folded copy is a match in s.
+  const std::string haystack = ignore_case ? UpperCase(s) : s;
+  const std::string needle = ignore_case ? UpperCase(from) : from;
   std::string out;
   size_t start = 0;
   for (;;) {
