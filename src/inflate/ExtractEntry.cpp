@@ -23,28 +23,16 @@
 
 #include "inflate/BufferStream.h"
 #include "inflate/Crypt.h"
+#include "inflate/Explode.h"
 #include "inflate/ExtractionState.h"
 #include "inflate/Inflate.h"
 #include "inflate/Support.h"
+#include "inflate/Unreduce.h"
+#include "inflate/Unshrink.h"
 #include "platform/AppServices.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "zip/UnZipper.h"
-
-// The older PKZIP methods join the dispatch as their decoders are in the tree; until then their
-// entries take the unknown-method path like any other method the reader does not decode.
-#if __has_include("inflate/Unshrink.h")
-#include "inflate/Unshrink.h"
-#define CORVINA_HAS_UNSHRINK 1
-#endif
-#if __has_include("inflate/Unreduce.h")
-#include "inflate/Unreduce.h"
-#define CORVINA_HAS_UNREDUCE 1
-#endif
-#if __has_include("inflate/Explode.h")
-#include "inflate/Explode.h"
-#define CORVINA_HAS_EXPLODE 1
-#endif
 
 namespace corvina {
 namespace {
@@ -215,24 +203,18 @@ void TUnZipper::ExtractEntry(int32_t FileIndex) {
         case 0:
           run.CopyStored();
           break;
-#ifdef CORVINA_HAS_UNSHRINK
         case 1:
           Unshrink(run);
           break;
-#endif
-#ifdef CORVINA_HAS_UNREDUCE
         case 2:
         case 3:
         case 4:
         case 5:
           Unreduce(run);
           break;
-#endif
-#ifdef CORVINA_HAS_EXPLODE
         case 6:
           Explode(run);
           break;
-#endif
         case 8:
           Inflate(run);
           break;
