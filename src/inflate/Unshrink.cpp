@@ -13,7 +13,6 @@ constexpr uint32_t kFirstFreeCode = 257;
 constexpr uint32_t kControlCode = 256;
 constexpr uint32_t kMinCodeSize = 9;
 constexpr uint32_t kMaxCodeSize = 13;
-constexpr uint16_t kLeafMark = 0x8000;
 
 // The prefix table is 16-bit entries inside a byte work area; memcpy keeps the access free of
 // aliasing questions and compiles to a plain load or store.
@@ -60,6 +59,14 @@ struct CodeInput {
 // Appends n bytes to the output buffer, flushing it whenever it fills: the same bytes and the
 // same flushes as n calls of OutByte.
 inline void Emit(ExtractionState& s, const uint8_t* from, uint32_t n) {
+  if (n < static_cast<uint32_t>(ExtractionState::kBufferUse - s.OutCount)) {
+    // The common case: a short string that does not fill the buffer.
+    uint8_t* to = s.OutPtr;
+    for (uint32_t i = 0; i < n; ++i) to[i] = from[i];
+    s.OutPtr = to + n;
+    s.OutCount = static_cast<uint16_t>(s.OutCount + n);
+    return;
+  }
   while (n > 0) {
     const uint32_t piece = std::min<uint32_t>(n, ExtractionState::kBufferUse - s.OutCount);
     std::memcpy(s.OutPtr, from, piece);
@@ -74,25 +81,20 @@ inline void Emit(ExtractionState& s, const uint8_t* from, uint32_t n) {
 }  // namespace
 
 uint32_t PartialClear(ExtractionState& s, uint32_t next_free) {
+  // A code of the range stays when another code of the range extends it; the others (the leaves)
+  // become free. One pass finds the extended codes, a second frees the leaves; a parent outside
+  // the range, or one already free, is left as it is.
   uint8_t* const slide = s.Slide;
   next_free = std::min(next_free, kUnshrinkMaxCodes);
-  // Mark every code of the range as a leaf (a free code's 0xFFFF already carries the mark) ...
-  for (uint32_t code = kFirstFreeCode; code < next_free; ++code)
-    SetPrefix(slide, code, static_cast<uint16_t>(Prefix(slide, code) | kLeafMark));
-  // ... unmark every code that another code of the range extends ...
+  uint8_t extended[kUnshrinkMaxCodes] = {};
+  for (uint32_t code = kFirstFreeCode; code < next_free; ++code) {
+    const uint16_t parent = Prefix(slide, code);
+    if (parent != kUnshrinkFreeCode && parent < next_free) extended[parent] = 1;
+  }
   for (uint32_t code = kFirstFreeCode; code < next_free; ++code) {
     const uint16_t entry = Prefix(slide, code);
-    if (entry == kUnshrinkFreeCode) continue;
-    const uint32_t parent = entry & static_cast<uint16_t>(~kLeafMark);
-    if (parent < kFirstFreeCode || parent >= kUnshrinkMaxCodes) continue;
-    const uint16_t parent_entry = Prefix(slide, parent);
-    // A free parent stays free: clearing its mark would turn 0xFFFF into a live code.
-    if (parent_entry != kUnshrinkFreeCode)
-      SetPrefix(slide, parent, static_cast<uint16_t>(parent_entry & static_cast<uint16_t>(~kLeafMark)));
+    SetPrefix(slide, code, extended[code] ? entry : kUnshrinkFreeCode);
   }
-  // ... and free the leaves.
-  for (uint32_t code = kFirstFreeCode; code < next_free; ++code)
-    if ((Prefix(slide, code) & kLeafMark) != 0) SetPrefix(slide, code, kUnshrinkFreeCode);
   uint32_t code = kFirstFreeCode;
   while (code < kUnshrinkMaxCodes && Prefix(slide, code) != kUnshrinkFreeCode) ++code;
   return code;
