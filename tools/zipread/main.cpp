@@ -184,8 +184,11 @@ int ExtractArchive(const Arguments& args) {
     report(index, zipper.FullName(index), "bad CRC");
   };
   if (progress) {
-    zipper.OnTotalPercentDone = [&](corvina::TComponent*, int32_t percent) {
+    int32_t shown_percent = -1;
+    zipper.OnTotalPercentDone = [&, shown_percent](corvina::TComponent*, int32_t percent) mutable {
+      if (progress_shown && percent == shown_percent) return;
       std::fprintf(stderr, "\rextracting %3d%%", percent);
+      shown_percent = percent;
       progress_shown = true;
     };
   }
