@@ -84,6 +84,8 @@ void DeleteFailedFile(const std::string& path) {
 }  // namespace
 
 void TUnZipper::ExtractEntry(int32_t FileIndex) {
+  // The buffers, counters and archive stream belong to a run of ExtractSelection.
+  if (Run == nullptr) throw Exception("ExtractEntry called outside an extraction run");
   ExtractionState& run = *Run;
   run.RetryEntry = false;
   CurrentEntry = *SortedView()->Entry(FileIndex);

@@ -143,7 +143,7 @@ TEST_F(ExtractionDriverTest, StopNowExtractsNothingAndReturnsTheSelection) {
   EXPECT_EQ(Tree(Out()), (std::map<std::string, std::string>{}));
 }
 
-TEST_F(ExtractionDriverTest, AQuestionMarkDestinationDoesNothingAndAMissingOneIsCreated) {
+TEST_F(ExtractionDriverTest, TheDestinationIsCreatedIgnoredWhenAQuestionMarkAndFatalWhenUnreachable) {
   ZipBuilder b;
   b.entries = {Entry("a.txt", "a")};
   const std::string archive = Put("dest.zip", b.Build());
@@ -176,6 +176,17 @@ TEST_F(ExtractionDriverTest, AQuestionMarkDestinationDoesNothingAndAMissingOneIs
   ASSERT_EQ(asking.DestDir(), "?");
   EXPECT_EQ(asking.UnZip(), 0);  // the archive does not even exist: it was never opened
   EXPECT_EQ(asking.Count(), 0);
+
+  // A destination that cannot be made fails before any event; so does a call outside a run.
+  auto nowhere = Zipper(archive);
+  nowhere->DoAll = true;
+  nowhere->SetDestDir("Q:\\unmapped\\out");
+  bool announced = false;
+  nowhere->OnStartUnZipInfo = [&](TComponent*, int32_t, int64_t, bool&) { announced = true; };
+  EXPECT_THROW(nowhere->UnZip(), EInOutError);
+  EXPECT_FALSE(announced);
+  EXPECT_EQ(nowhere->Run, nullptr);
+  EXPECT_THROW(nowhere->ExtractEntry(0), Exception);
 }
 
 // Total progress: with every marked entry written in full the last event reports 100; an entry
