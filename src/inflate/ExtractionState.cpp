@@ -70,22 +70,27 @@ void ExtractionState::ResetForEntry() {
   UncompLeft = Deref(owner_.CurrentEntry).UnpackedSize;
 }
 
+int32_t ExtractionState::ReadArchive(uint8_t* buffer, int32_t count) {
+  int32_t got = count > 0 ? std::max<int32_t>(ArchiveStream->Read(buffer, count), 0) : 0;
+  if (got == count) return got;
+  const bool spanned = Deref(owner_.EndRecord).ThisDisk != 0;
+  if (!spanned || !owner_.OnGetNextDisk || !OpenNextVolume) return got;
+  while (got < count) {
+    // The volume request raises EUserCanceled when the user gives up; nothing here loops
+    // without asking.
+    ArchiveStream = OpenNextVolume(owner_.CurrentDisk + 2);
+    got += std::max<int32_t>(ArchiveStream->Read(buffer + got, count - got), 0);
+  }
+  return got;
+}
+
 bool ExtractionState::RefillInput() {
   TZipHeaderInfo& entry = Deref(owner_.CurrentEntry);
   if (owner_.DoProcessMessages) AppServices().ProcessMessages();
   const int32_t n = std::clamp<int32_t>(entry.PackedSize, 0, kBufferUse);
   entry.PackedSize -= n;
-  int32_t got = n > 0 ? std::max<int32_t>(ArchiveStream->Read(InBuf, n), 0) : 0;
-  if (got < n) {
-    const bool spanned = Deref(owner_.EndRecord).ThisDisk != 0;
-    if (!spanned || !owner_.OnGetNextDisk || !OpenNextVolume) throw EFatalUnzipError("Premature end of file reached");
-    while (got < n) {
-      // The volume request raises EUserCanceled when the user gives up; nothing here loops
-      // without asking.
-      ArchiveStream = OpenNextVolume(owner_.CurrentDisk + 2);
-      got += std::max<int32_t>(ArchiveStream->Read(InBuf + got, n - got), 0);
-    }
-  }
+  const int32_t got = ReadArchive(InBuf, n);
+  if (got < n) throw EFatalUnzipError("Premature end of file reached");
   InCount = static_cast<uint16_t>(got);
   if (entry.IsEncrypted()) DecryptInPlace(owner_, InBuf, static_cast<uint32_t>(got));
   InPtr = InBuf;
@@ -141,15 +146,20 @@ void ExtractionState::FlushOutput() {
   OutPtr = OutBuf;
 }
 
+// A stored entry goes straight from the archive to OutBuf. It crosses onto the next volume like
+// the decoders' input does, so a stored entry split between volumes extracts whole; an entry cut
+// short by the end of the archive writes only the bytes that are there and then stops, and the CRC
+// comparison reports it (no bytes left over from an earlier chunk reach the file).
 void ExtractionState::CopyStored() {
   TZipHeaderInfo& entry = Deref(owner_.CurrentEntry);
-  OutCount = static_cast<uint16_t>(std::clamp<int32_t>(entry.PackedSize, 0, kBufferUse));
   while (entry.PackedSize > 0) {
-    ArchiveStream->Read(OutBuf, OutCount);
-    if (entry.IsEncrypted()) DecryptInPlace(owner_, OutBuf, OutCount);
-    entry.PackedSize -= OutCount;
+    const int32_t count = std::min<int32_t>(entry.PackedSize, kBufferUse);
+    const int32_t got = ReadArchive(OutBuf, count);
+    if (entry.IsEncrypted()) DecryptInPlace(owner_, OutBuf, static_cast<uint32_t>(got));
+    entry.PackedSize -= count;
+    OutCount = static_cast<uint16_t>(got);
     FlushOutput();
-    OutCount = static_cast<uint16_t>(std::clamp<int32_t>(entry.PackedSize, 0, kBufferUse));
+    if (got < count) break;
   }
   OutCount = 0;
   OutPtr = OutBuf;

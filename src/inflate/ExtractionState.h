@@ -102,6 +102,9 @@ public:
   // decrypting in place; false when nothing came. Raises EFatalUnzipError on a short read of a
   // single-volume archive.
   bool RefillInput();
+  // Reads count bytes of the archive into buffer, continuing on the next volume of a spanned
+  // archive (through OpenNextVolume) when this one ends; fewer only when there is no next volume.
+  int32_t ReadArchive(uint8_t* buffer, int32_t count);
 
   // --- Output ----------------------------------------------------------------------------------
   void OutByte(uint8_t c) {

@@ -445,6 +445,24 @@ TEST_F(ExtractEntryTest, AnArchiveThatEndsInsideTheDataEndsTheRun) {
   EXPECT_FALSE(fs::exists(C("out/never.txt")));
 }
 
+// A stored entry that claims more bytes than the archive holds gets only the bytes that are there:
+// its CRC is that of the rest of the archive file, with nothing left over from an earlier chunk
+// (the claimed 20000 bytes take two chunks, and the second finds nothing to read).
+TEST_F(ExtractEntryTest, AStoredEntryCutShortWritesOnlyTheBytesThere) {
+  ZipBuilder b;
+  b.entries = {Entry("cut.txt", "only these bytes")};
+  b.entries[0].packed_size = 20000;
+  b.entries[0].unpacked_size = 20000;
+  const Bytes bytes = b.Build();
+  const size_t data_start = 30 + std::string("cut.txt").size();
+  const uint32_t rest = testing::SimpleCrc32(std::string(bytes.begin() + data_start, bytes.end()));
+  auto zip = Zipper(Put("cut.zip", bytes));
+  EXPECT_EQ(zip->UnZip(), 0);
+  ASSERT_EQ(log_.size(), 2u);
+  EXPECT_EQ(log_[1].rfind("crc 0 " + std::to_string(rest) + " ", 0), 0u) << log_[1];
+  EXPECT_FALSE(fs::exists(C("out/cut.txt")));
+}
+
 // --- Encrypted entries -------------------------------------------------------------------------
 
 class EncryptedTest : public ExtractEntryTest {
