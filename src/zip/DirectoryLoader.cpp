@@ -250,15 +250,4 @@ void TUnZipper::SortDirectory(TZipSortMode mode) {
   SortMode = mode;
 }
 
-// Until the spanned-archive routines are linked in, a volume set cannot be followed: these
-// weak definitions give way to the real ones and meanwhile refuse with a clear message instead
-// of reading the wrong volume.
-__attribute__((weak)) TLFNFileStream* TUnZipper::OpenVolume(int32_t) {
-  throw EBadZipFile("Multi-volume archives are not supported");
-}
-
-__attribute__((weak)) void TUnZipper::NextVolume(TZipHeaderInfo&, TStream*&) {
-  throw EBadZipFile("Multi-volume archives are not supported");
-}
-
 }  // namespace corvina

@@ -7,8 +7,7 @@
 //                             ScanLocalHeaders, SortDirectory;
 //   zip/ExtractionDriver.cpp  UnZip and ExtractSelection;
 //   inflate/ExtractEntry.cpp  ExtractEntry;
-// and the spanned-archive routines OpenVolume, NextVolume and CheckVolumeLabel, which are not
-// written yet (the loader carries stand-ins for the first two until they are).
+//   zip/SpannedArchive.cpp    OpenVolume, NextVolume and CheckVolumeLabel.
 //
 // Choices a reader would not guess:
 // - The directory owns the entries; the sorted view is either the directory itself (SortMode
