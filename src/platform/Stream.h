@@ -78,6 +78,9 @@ private:
   std::unique_ptr<FileHandle> handle_;
 };
 
+// Bytes in memory. Any position from 0 on may be set (a target before the start becomes 0); a write
+// past the end fills the gap with zeros. A growth the memory cannot hold raises EStreamError and
+// changes nothing.
 class TMemoryStream : public TStream {
 public:
   TMemoryStream() = default;
