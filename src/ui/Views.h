@@ -167,6 +167,8 @@ public:
   virtual IControl& Label1() = 0;
   virtual IControl& ProgressBar1() = 0;
   virtual void SetProgress(int32_t position) = 0;
+  // The bar's maximum (its minimum is 0); a view that draws no bar may ignore it.
+  virtual void SetProgressMax(int32_t maximum) { (void)maximum; }
 };
 
 enum class EnvironmentControl : uint8_t { StaticText1, Panel1, Button1, Button2 };
