@@ -5,13 +5,10 @@
 // printed. unzip's time includes its start and its reading of the archive, so it flatters us a
 // little on small inputs; on 2.4 MB the decoding dominates.
 //
-// Not part of the build (CMakeLists.txt does not include bench/). Build it against a release build
-// of the reader:
-//   cmake -S . -B /tmp/build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
-//   cmake --build /tmp/build-release --target corvina_reader
-//   g++ -O2 -std=c++20 -Isrc bench/legacy_bench.cpp /tmp/build-release/libcorvina_reader.a
-//       /tmp/build-release/libcorvina_platform.a -o /tmp/legacy_bench   (one line)
-//   /tmp/legacy_bench [CORPUS_DIR] [ROUNDS]      (default ../shared/corpus/pkzip-dos, 9 rounds)
+// Built by name, not by the test build:
+//   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+//   cmake --build build-release --target legacy_bench
+//   build-release/legacy_bench [CORPUS_DIR] [ROUNDS]      (default ../shared/corpus/pkzip-dos, 9 rounds)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
