@@ -389,6 +389,21 @@ TEST_F(SpannedArchiveTest, NumberedVolumesAreNamedFromTheCurrentNameAndBecomeThe
   }
 }
 
+// With its handler cleared the component still names numbered volumes by its own rule instead of
+// calling an empty handler.
+TEST_F(SpannedArchiveTest, AClearedHandlerFallsBackToTheComponentsOwnNaming) {
+  fs::create_directories(root_.DriveC() + "/v");
+  testing::WriteHostFile(root_.DriveC() + "/v/set.zip", "last");
+  testing::WriteHostFile(root_.DriveC() + "/v/set.002", "second");
+  TUnZipper zip(nullptr);
+  zip.SetZipName("C:\\v\\set.zip");
+  zip.SetVolumeMode(vmFiles);
+  zip.OnGetNextDisk = nullptr;
+  ASSERT_NE(zip.OpenVolume(2), nullptr);
+  EXPECT_EQ(zip.ZipName(), "C:\\v\\set.002");
+  EXPECT_THROW(zip.OpenVolume(3), EUserCanceled);
+}
+
 // A request past the last volume of a loaded set (data or records that run on beyond it, or a
 // damaged start disk) is a premature end: nothing is asked and the open volume stays.
 TEST_F(SpannedArchiveTest, NoVolumeBeyondTheLastIsAskedFor) {
