@@ -1,7 +1,19 @@
 // The wildcard engine. Positions count from 1 and every read goes through At, which gives kNone past
 // either end, so the loops below can test characters without separate length checks and still never
 // leave the strings.
+//
+// The engine recurses at every star: the search after a star tries each text position, and each try
+// runs the rest of the pattern, which meets the next star. Every such call works on a suffix of the
+// pattern and a suffix of the text, so its outcome depends only on where the two suffixes start.
+// A Matcher therefore remembers the outcome of each (pattern position, text position) it has matched,
+// and for each star the result of its search from each text position, computed from the end of the
+// text backwards. Without that, a pattern such as "*a*a*a*a*a*a*a*a*a*a*b" against a run of "a"s
+// takes time exponential in the number of stars; with it the work is bounded by the product of the
+// lengths. The outcomes are exactly those of the plain recursion.
 #include "zip/Wildcard.h"
+
+#include <map>
+#include <vector>
 
 #include "platform/CodePage.h"
 
@@ -16,83 +28,160 @@ int At(const std::string& s, size_t position) {
   return static_cast<uint8_t>(s[position - 1]);
 }
 
-// The part of s from position (from 1) on; empty past the end.
-std::string From(const std::string& s, size_t position) {
-  return position > s.size() ? std::string() : s.substr(position - 1);
-}
+// One match of a pattern (already in lower case) against a text, with the outcomes remembered.
+// Positions are absolute positions (from 1) in the whole pattern and text; a call "from p, t"
+// stands for the plain engine run on the suffixes that start there.
+class Matcher {
+public:
+  Matcher(const std::string& pattern, const std::string& text) : P(pattern), T(text) {}
 
-// Matches the text against a pattern that is already in lower case.
-int MatchLowered(const std::string& P, const std::string& T) {
-  if (P == "*") return moMatch;
-
-  const size_t lengthP = P.size();
-  const size_t lengthT = T.size();
-  size_t p = 1;
-  size_t t = 1;
-  int r = 0;
-
-  while (r == 0 && p <= lengthP) {
-    if (t > lengthT) {
-      r = (At(P, p) == '*' && p == lengthP) ? moMatch : moTextEnded;
-      break;
-    }
-
-    if (At(P, p) == '*') {
-      StarSet set;
-      const StarSet* starSet = nullptr;
-      if (At(P, p + 1) == '<') {
-        if (!ReadStarSet(P, p, set)) return moMalformed;
-        starSet = &set;
-      }
-      return MatchAfterStar(From(P, p), From(T, t), starSet);
-    }
-
-    if (At(P, p) == '<') {
-      ++p;
-      bool negated = false;
-      if (At(P, p) == '!' || At(P, p) == '^') {
-        negated = true;
-        ++p;
-      }
-      if (At(P, p) == '>') return moMalformed;  // "<>" admits nothing and is refused as malformed
-
-      const int c = At(T, t);
-      bool found = false;
-      while (!found && At(P, p) != '>') {
-        size_t lo = p;
-        size_t hi = p;
-        ++p;
-        if (p > lengthP) return moMalformed;
-        if (At(P, p) == '-') {
-          ++p;
-          hi = p;
-          if (p > lengthP || At(P, hi) == '>') return moMalformed;
-          ++p;
-        }
-        if (p > lengthP) return moMalformed;
-        if (At(P, lo) <= c && c <= At(P, hi)) found = true;
-      }
-      if (found == negated) {
-        r = moSetRefused;
-        break;
-      }
-      if (found) {
-        while (p <= lengthP && At(P, p) != '>') ++p;
-        if (p > lengthP) return moMalformed;
-      }
-      ++p;  // past ">"
-      ++t;
-      continue;
-    }
-
-    if (At(P, p) != '?' && At(P, p) != At(T, t)) r = moLiteralDiffers;
-    ++p;
-    ++t;
+  // The outcome of the pattern from p against the text from t.
+  int Lowered(size_t p, size_t t) {
+    if (t > T.size() + 1) t = T.size() + 1;
+    if (p > P.size() + 1) p = P.size() + 1;
+    if (lowered_.empty()) lowered_.assign((P.size() + 2) * (T.size() + 2), 0);
+    uint8_t& memo = lowered_[p * (T.size() + 2) + t];
+    if (memo == 0) memo = static_cast<uint8_t>(LoweredUncached(p, t));
+    return memo;
   }
 
-  if (r == 0) r = t > lengthT ? moMatch : moPatternEnded;
-  return r;
-}
+  // The search after a star: the pattern from a (the star, or the first character after its set)
+  // against the text from t, with the star's set or nullptr.
+  int AfterStar(size_t a, size_t t, const StarSet* set) {
+    size_t p = a;
+    // Stars collapse; each "?" right after them takes the next text character before the star takes
+    // any. The pattern's last character is left to the search below.
+    while (At(P, p) == '*' || (At(P, p) == '?' && t <= T.size() && p < P.size())) {
+      if (At(P, p) == '?') ++t;
+      ++p;
+    }
+    if (t > T.size()) return moTextEnded;
+    const bool pattern_left = a <= P.size();
+    if (pattern_left && p > P.size()) return moMatch;
+
+    const int scan = Search(a, p, t, set, pattern_left);
+    switch (scan) {
+      case kFoundMatch: return moMatch;
+      case kRefused: return moTextEnded;
+      case kNoAttempt: return p > P.size() ? moMatch : moTextEnded;
+      default: return p > P.size() ? moMatch : scan - kLastAttempt;
+    }
+  }
+
+private:
+  // Results of the search from one text position, as remembered: a position where the rest of the
+  // pattern matched, a character the star's set refused, or the end of the text reached with the
+  // outcome of the last position tried (kLastAttempt + outcome) or with none tried.
+  enum : uint8_t { kUnknown = 0, kFoundMatch = 1, kRefused = 2, kNoAttempt = 3, kLastAttempt = 10 };
+
+  // The search of the star whose suffix starts at a (rest of the pattern from p) from text position
+  // t on. The search from t is decided at t, or else by the search from t + 1, so the results are
+  // filled in from the end of the text down to t.
+  int Search(size_t a, size_t p, size_t t, const StarSet* set, bool pattern_left) {
+    SearchTable& search = searches_[a];
+    std::vector<uint8_t>& table = search.results;
+    if (table.empty()) {
+      table.assign(T.size() + 2, kUnknown);
+      search.lowest = T.size() + 1;
+    }
+    for (size_t u = search.lowest - 1; u >= t; --u) {
+      const int pc = At(P, p);
+      int r = 0;
+      const bool attempt = pattern_left && (pc == At(T, u) || pc == '<' || pc == '?');
+      if (attempt) r = Lowered(p, u);
+      uint8_t result;
+      if (r == moMatch) {
+        result = kFoundMatch;
+      } else if (set != nullptr && !set->Empty() && !set->Admits(static_cast<uint8_t>(At(T, u)))) {
+        result = kRefused;
+      } else if (u == T.size()) {
+        result = attempt ? static_cast<uint8_t>(kLastAttempt + r) : static_cast<uint8_t>(kNoAttempt);
+      } else {
+        result = table[u + 1];
+        if (result == kNoAttempt && attempt) result = static_cast<uint8_t>(kLastAttempt + r);
+      }
+      table[u] = result;
+      search.lowest = u;
+    }
+    return table[t];
+  }
+
+  int LoweredUncached(size_t p, size_t t) {
+    if (p == P.size() && At(P, p) == '*') return moMatch;  // the rest of the pattern is "*"
+
+    int r = 0;
+    while (r == 0 && p <= P.size()) {
+      if (t > T.size()) {
+        r = (At(P, p) == '*' && p == P.size()) ? moMatch : moTextEnded;
+        break;
+      }
+
+      if (At(P, p) == '*') {
+        StarSet set;
+        const StarSet* starSet = nullptr;
+        if (At(P, p + 1) == '<') {
+          if (!ReadStarSet(P, p, set)) return moMalformed;
+          starSet = &set;
+        }
+        return AfterStar(p, t, starSet);
+      }
+
+      if (At(P, p) == '<') {
+        ++p;
+        bool negated = false;
+        if (At(P, p) == '!' || At(P, p) == '^') {
+          negated = true;
+          ++p;
+        }
+        if (At(P, p) == '>') return moMalformed;  // "<>" admits nothing and is refused as malformed
+
+        const int c = At(T, t);
+        bool found = false;
+        while (!found && At(P, p) != '>') {
+          size_t lo = p;
+          size_t hi = p;
+          ++p;
+          if (p > P.size()) return moMalformed;
+          if (At(P, p) == '-') {
+            ++p;
+            hi = p;
+            if (p > P.size() || At(P, hi) == '>') return moMalformed;
+            ++p;
+          }
+          if (p > P.size()) return moMalformed;
+          if (At(P, lo) <= c && c <= At(P, hi)) found = true;
+        }
+        if (found == negated) {
+          r = moSetRefused;
+          break;
+        }
+        if (found) {
+          while (p <= P.size() && At(P, p) != '>') ++p;
+          if (p > P.size()) return moMalformed;
+        }
+        ++p;  // past ">"
+        ++t;
+        continue;
+      }
+
+      if (At(P, p) != '?' && At(P, p) != At(T, t)) r = moLiteralDiffers;
+      ++p;
+      ++t;
+    }
+
+    if (r == 0) r = t > T.size() ? moMatch : moPatternEnded;
+    return r;
+  }
+
+  const std::string& P;
+  const std::string& T;
+  std::vector<uint8_t> lowered_;  // outcome + 0 for each (p, t); 0 = not yet matched
+  struct SearchTable {
+    std::vector<uint8_t> results;  // the search from each text position; known from lowest on
+    size_t lowest = 0;
+  };
+  std::map<size_t, SearchTable> searches_;  // per star suffix
+};
 
 }  // namespace
 
@@ -101,7 +190,11 @@ bool IsMatch(const std::string& pattern, const std::string& text) {
 }
 
 int MatchPattern(const std::string& pattern, const std::string& text) {
-  return MatchLowered(LowerCase(pattern), LowerCase(text));
+  const std::string P = LowerCase(pattern);
+  const std::string T = LowerCase(text);
+  if (P == "*") return moMatch;
+  Matcher matcher(P, T);
+  return matcher.Lowered(1, 1);
 }
 
 bool ReadStarSet(const std::string& P, size_t& p, StarSet& set) {
@@ -128,44 +221,9 @@ bool ReadStarSet(const std::string& P, size_t& p, StarSet& set) {
   return true;
 }
 
-int MatchAfterStar(const std::string& P, const std::string& T, const StarSet* set) {
-  const size_t lengthP = P.size();
-  const size_t lengthT = T.size();
-  size_t p = 1;
-  size_t t = 1;
-  int r = 0;
-
-  // Stars collapse; each "?" right after them takes the next text character before the star takes
-  // any. The pattern's last character is left to the search below.
-  while (At(P, p) == '*' || (At(P, p) == '?' && t <= lengthT && p < lengthP)) {
-    if (At(P, p) == '?') ++t;
-    ++p;
-  }
-  if (t > lengthT) return moTextEnded;
-  if (lengthP > 0 && p > lengthP) return moMatch;
-
-  // Try the text positions from left to right. A position is worth an attempt when the next
-  // pattern character could match there: the same character, a set, or a final "?" (which matches
-  // any character; without it "*?" would match nothing). Positions the attempt does not match are
-  // taken by the star, so a star with a set stops at the first character the set refuses.
-  // The pattern position stays fixed: the attempts match P from p on against T from t on.
-  bool attempted = false;
-  for (;;) {
-    const int pc = At(P, p);
-    if (lengthP > 0 && (pc == At(T, t) || pc == '<' || pc == '?')) {
-      r = MatchLowered(From(P, p), From(T, t));
-      attempted = true;
-    }
-    if (t > lengthT) return moTextEnded;
-    if (r != moMatch && set != nullptr && !set->Empty() && !set->Admits(static_cast<uint8_t>(At(T, t)))) {
-      return moTextEnded;
-    }
-    ++t;
-    if (r == moMatch || t > lengthT) break;
-  }
-
-  if (p > lengthP && t > lengthT) return moMatch;
-  return attempted ? r : moTextEnded;
+int MatchAfterStar(const std::string& pattern, const std::string& text, const StarSet* set) {
+  Matcher matcher(pattern, text);
+  return matcher.AfterStar(1, 1, set);
 }
 
 }  // namespace corvina
