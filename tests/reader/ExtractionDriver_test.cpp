@@ -16,6 +16,7 @@
 
 #include "platform/AppServices.h"
 #include "platform/FileSystem.h"
+#include "support/Corpus.h"
 #include "support/InfoZipArchive.h"
 #include "support/WineRoot.h"
 #include "support/ZipWriter.h"
@@ -29,7 +30,7 @@ using testing::ZipBuilder;
 using testing::ZipEntrySpec;
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = fs::path(CORVINA_SOURCE_DIR) / ".." / "shared" / "corpus";
+const fs::path kCorpus = testing::CorpusDir();
 
 ZipEntrySpec Entry(const std::string& name, const std::string& data) {
   ZipEntrySpec e;

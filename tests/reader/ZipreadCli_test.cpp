@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Corpus.h"
 #include "support/InfoZipArchive.h"
 #include "support/WineRoot.h"
 
@@ -25,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kZipread = std::string(CORVINA_BINARY_DIR) + "/zipread";
-const fs::path kCorpus = fs::path(CORVINA_SOURCE_DIR) / ".." / "shared" / "corpus";
+const fs::path kCorpus = testing::CorpusDir();
 
 struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit normally (a signal, a time-out)
