@@ -1,10 +1,15 @@
 #include "install/Completion.h"
 
+#include "app/Folders.h"
 #include "app/SetupDefinition.h"
 #include "install/ExtractionRun.h"
+#include "install/Shortcuts.h"
+#include "install/UninstallLog.h"
 #include "platform/AppServices.h"
 #include "platform/CodePage.h"
+#include "platform/Exception.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "ui/Views.h"
 
 namespace corvina {
@@ -56,11 +61,27 @@ std::string ComposeFinalMessage(const TFailureTexts& failures, bool will_run) {
   return message;
 }
 
-void TInstallationRun::MakeAssociationsAndShortcuts() {}
+void TInstallationRun::MakeAssociationsAndShortcuts() {
+  RegisterFileTypes(FileAssociations, FileAssociationCount);
+  GroupFailure = CreateProgramGroup(ProgramsDir, MenuGroup, SetupOptions.StartMenu);
+  const TShortcutPlaces places{ProgramsDir, DesktopDir, SetupOptions.StartMenu, SetupOptions.Desktop};
+  std::vector<std::string> none;
+  CreateShortcuts(Shortcuts, ShortcutCount, places, UninstallList ? *UninstallList : none, LinkFailures, [this] {
+    SetProgress(progress_ + 5);
+    AppServices().ProcessMessages();
+  });
+}
 
-void TInstallationRun::WriteUninstallLog() {}
+void TInstallationRun::WriteUninstallLog() {
+  // A log that cannot be written leaves the finishing step before Finished: the run is rolled back.
+  if (!UninstallList || !SaveUninstallLog(UninstallLogPath(InstallDir, UninstallLogName), *UninstallList))
+    throw EInOutError("the uninstall log could not be written");
+}
 
-void TInstallationRun::StartPostInstallProgram() {}
+void TInstallationRun::StartPostInstallProgram() {
+  // Started and not awaited; a program that cannot be started is not reported.
+  RunProgram(SetupProgram, SetupParams, SetupWorkDir, 0);
+}
 
 void TInstallationRun::FinishInstallation() {
   // 1, 2. The copy of the setup program, then the staging folder goes.
