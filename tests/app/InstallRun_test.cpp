@@ -336,6 +336,69 @@ TEST_F(InstallRunTest, OutcomeOfEachKindOfArchive) {
   }
 }
 
+// The finishing step rolls back when the log cannot be written; the replaced files come back from
+// where they were kept, and one that cannot be put back stays there and is named.
+TEST_F(InstallRunTest, LogThatCannotBeWrittenRollsBackAndNamesWhatCouldNotBePutBack) {
+  struct Case {
+    const char* what;
+    std::string faults;
+    bool restored;
+  };
+  const Case cases[] = {
+      {"every kept file put back", "open=*\\UNINST\\*", true},
+      {"kept files that cannot be moved back", "open=*\\UNINST\\*;move=*\\KEPT\\*", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Prepare();
+    Pack(StandardPayload());
+    const RunResult run = Run("", "CORVINA_FAULTS='" + c.faults + "'");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, "Ошибка при чтении данных. Вероятно, испорчен файл setup.dat.")) << run.output;
+    EXPECT_FALSE(HostExists(Tf4() + "/Corvina"));
+    EXPECT_FALSE(HostExists(Programs() + "/Corvina/Corvina Info.lnk"));
+    EXPECT_FALSE(HostExists(Tf4() + "/UNINST/CorvinaUninstall.lnk"));
+    EXPECT_FALSE(HostExists(Log()));
+    if (c.restored) {
+      EXPECT_EQ(ReadHostFile(Tf4() + "/journal.dat"), "base journal.dat");
+      EXPECT_EQ(ReadHostFile(System32() + "/Stale.dll"), "stale dll");
+      EXPECT_FALSE(HostExists(Tf4() + "/UNINST"));
+      EXPECT_FALSE(Contains(run.output, "Не удалось восстановить")) << run.output;
+    } else {
+      // The earlier content is still there to be had, and the message says where.
+      EXPECT_FALSE(HostExists(Tf4() + "/journal.dat"));
+      EXPECT_TRUE(Contains(run.output, "Не удалось восстановить прежние версии следующих файлов: \n"
+                                       "\"C:\\Program Files\\TF4\\journal.dat\" (сохранён как "
+                                       "\"C:\\Program Files\\TF4\\UNINST\\KEPT\\"))
+          << run.output;
+      bool kept_somewhere = false;
+      for (int n = 1; n <= 3; ++n)
+        kept_somewhere |= ReadHostFile(Tf4() + "/UNINST/KEPT/" + std::to_string(n)) == std::optional<std::string>("base journal.dat");
+      EXPECT_TRUE(kept_somewhere);
+    }
+  }
+}
+
+// With Run on and FinalMessage off there is no dialog, and the base package's setup program is
+// started in the installation folder without being awaited.
+TEST_F(InstallRunTest, PostInstallProgramStartsWithoutAFinalMessage) {
+  Pack({{"Corvina/ReadMe.txt", "readme"}});
+  WriteHostFile(Tf4() + "/TF4Setup.exe", "#!/bin/sh\necho \"$*\" > started.tmp && mv started.tmp started.txt\n");
+  chmod((Tf4() + "/TF4Setup.exe").c_str(), 0755);
+  WriteHostFile(Dist() + "/setup.ini",
+                "[Main]\r\nAutoRun=1\r\nSelectDialog=0\r\nFinalMessage=0\r\n[Setup]\r\nParams=-go %STARTDIR%\r\n");
+  const RunResult run = Run("");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_FALSE(Contains(run.output, "Информация")) << run.output;
+  // The program runs on its own; wait (bounded) for the file it writes.
+  std::optional<std::string> started;
+  for (int i = 0; i < 200 && !started; ++i) {
+    started = ReadHostFile(Tf4() + "/started.txt");
+    if (!started) usleep(50000);
+  }
+  EXPECT_EQ(started, std::optional<std::string>("-go C:\\dist\n"));
+}
+
 TEST_F(InstallRunTest, MissingUninstallFolderEndsAsAReadFailure) {
   Pack(StandardPayload());
   const RunResult run = Run("", "CORVINA_FAULTS='mkdir=*TF4\\UNINST'");
