@@ -1,5 +1,6 @@
 #include "ui/console/ConsoleFrontEnd.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/CodePage.h"
@@ -97,14 +98,21 @@ public:
     console_.PrintLine(label1_.Caption());
     return mrNone;
   }
+  void SetProgressMax(int32_t maximum) override { maximum_ = maximum; }
+  // The bar's position as a share of its maximum (volumes and shortcuts count in their own units),
+  // one line each time the whole percentage changes.
   void SetProgress(int32_t position) override {
-    if (position == progress_) return;
     progress_ = position;
-    console_.PrintLine(IntToStr(position) + "%");
+    const int64_t percent = maximum_ > 0 ? std::min<int64_t>(int64_t{position} * 100 / maximum_, 100) : position;
+    if (percent == shown_percent_) return;
+    shown_percent_ = percent;
+    console_.PrintLine(IntToStr(percent) + "%");
   }
 
 private:
   ConsoleFrontEnd& console_;
+  int32_t maximum_ = 100;
+  int64_t shown_percent_ = 0;
 };
 
 class ConsoleEnvironmentDialogView : public TEnvironmentDialogState {
