@@ -69,8 +69,8 @@ std::vector<PayloadFile> StandardPayload() {
       {"Corvina/ReadMe.txt", "readme"},
       {"MPICH1/Include/MpiCorv.H", "mpi header"},
       {"LIB/corvina.lib", "library"},
-      {"DELPHI7/PT4.pas", "delphi 7 unit"},
-      {"DELPHI10/PT4.pas", "delphi 2006 unit"},
+      {"DELPHI7/TF4Unit.pas", "delphi 7 unit"},
+      {"DELPHI10/TF4Unit.pas", "delphi 2006 unit"},
       {"journal.dat", "new journal"},
       {"SYSTEM/purgekit.exe", "uninstaller"},
       {"system/Stale.dll", "newer dll", kNewTime},
@@ -204,7 +204,7 @@ TEST_F(InstallRunTest, FullInstallationPlacesFilesWritesTheLogAndSucceeds) {
   const std::pair<const char*, const char*> placed[] = {
       {"Corvina/Corvina.chm", "help"},         {"Corvina/ReadMe.txt", "readme"},
       {"MPICH1/Include/MpiCorv.H", "mpi header"}, {"LIB/corvina.lib", "library"},
-      {"DELPHI7/PT4.pas", "delphi 7 unit"},    {"journal.dat", "new journal"},
+      {"DELPHI7/TF4Unit.pas", "delphi 7 unit"},    {"journal.dat", "new journal"},
   };
   for (const auto& [path, content] : placed) EXPECT_EQ(ReadHostFile(Tf4() + "/" + path), content) << path;
   // The unchecked environment is left out; staging and kept-copy folders are gone.
@@ -224,7 +224,7 @@ TEST_F(InstallRunTest, FullInstallationPlacesFilesWritesTheLogAndSucceeds) {
                                  "C:\\Program Files\\TF4\\Corvina\\ReadMe.txt",
                                  "C:\\Program Files\\TF4\\MPICH1\\Include\\MpiCorv.H",
                                  "C:\\Program Files\\TF4\\LIB\\corvina.lib",
-                                 "C:\\Program Files\\TF4\\DELPHI7\\PT4.pas",
+                                 "C:\\Program Files\\TF4\\DELPHI7\\TF4Unit.pas",
                                  "C:\\Program Files\\TF4\\journal.dat",
                                  programs + "\\Corvina\\Corvina Info.lnk",
                                  programs + "\\Corvina\\Corvina Readme.lnk",
@@ -263,13 +263,13 @@ TEST_F(InstallRunTest, EntryFailingItsCrcRollsBackEverything) {
     const char* damaged;
     const char* description;
   };
-  const Case cases[] = {{"SYSTEM/Kept.dll", "last entry"}, {"DELPHI7/PT4.pas", "entry in the middle"}};
+  const Case cases[] = {{"SYSTEM/Kept.dll", "last entry"}, {"DELPHI7/TF4Unit.pas", "entry in the middle"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
     Prepare();
     // The damaged entry comes after the replacements, so there is something to put back.
     std::vector<PayloadFile> files = StandardPayload();
-    if (std::string(c.damaged) == "DELPHI7/PT4.pas") std::swap(files[4], files.back());
+    if (std::string(c.damaged) == "DELPHI7/TF4Unit.pas") std::swap(files[4], files.back());
     Pack(files);
     DamageCrc(c.damaged);
     const RunResult run = Run("");
@@ -279,7 +279,7 @@ TEST_F(InstallRunTest, EntryFailingItsCrcRollsBackEverything) {
         << run.output;
     EXPECT_FALSE(Contains(run.output, "Информация")) << run.output;
     // What the run placed is gone, folders included.
-    for (const char* path : {"Corvina", "MPICH1", "LIB", "DELPHI7/PT4.pas", "TEMP", "UNINST"})
+    for (const char* path : {"Corvina", "MPICH1", "LIB", "DELPHI7/TF4Unit.pas", "TEMP", "UNINST"})
       EXPECT_FALSE(HostExists(Tf4() + "/" + path)) << path;
     EXPECT_FALSE(HostExists(System32() + "/purgekit.exe"));
     // What it replaced is back: content, date, read-only attribute.
@@ -310,7 +310,7 @@ TEST_F(InstallRunTest, OutcomeOfEachKindOfArchive) {
       {"a data volume that is no ZIP archive", Kind::NotAZip, 1},
       {"an archive without entries", Kind::Empty, 1},
   };
-  const std::vector<PayloadFile> files = {{"Corvina/ReadMe.txt", "readme"}, {"DELPHI10/PT4.pas", "excluded"}};
+  const std::vector<PayloadFile> files = {{"Corvina/ReadMe.txt", "readme"}, {"DELPHI10/TF4Unit.pas", "excluded"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Prepare();
