@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "../../fuzz/FuzzTargets.h"
+#include "support/WineRoot.h"
 
 namespace corvina::fuzz {
 namespace {
@@ -47,9 +48,31 @@ std::vector<uint8_t> ReadAll(const fs::path& file) {
 
 bool DidNotExitCleanly(int status) { return !(WIFEXITED(status) && WEXITSTATUS(status) == 0); }
 
+// The children make their sandbox under TMPDIR; one that aborts cannot remove it, so TMPDIR points
+// into a folder of this process for the test's duration, removed afterwards.
+class ChildTempFolder {
+public:
+  ChildTempFolder() : folder_(testing::MakeTempFolder()) {
+    if (const char* old = std::getenv("TMPDIR")) old_ = old;
+    setenv("TMPDIR", folder_.c_str(), 1);
+  }
+  ~ChildTempFolder() {
+    if (old_.empty()) unsetenv("TMPDIR");
+    else setenv("TMPDIR", old_.c_str(), 1);
+    testing::RemoveTree(folder_);
+  }
+  ChildTempFolder(const ChildTempFolder&) = delete;
+  ChildTempFolder& operator=(const ChildTempFolder&) = delete;
+
+private:
+  std::string folder_;
+  std::string old_;
+};
+
 class FuzzRegressions : public ::testing::TestWithParam<Target> {
 protected:
   void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+  ChildTempFolder temp_;
 };
 
 TEST_P(FuzzRegressions, RecordedInputsPass) {
@@ -120,6 +143,7 @@ const EscapeCase kEscapeCases[] = {
 
 TEST(FuzzArchiveSandbox, GuardsCatchEveryEscape) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ChildTempFolder temp;
   for (const EscapeCase& c : kEscapeCases) {
     SCOPED_TRACE(c.what);
     auto run = [&c] {
