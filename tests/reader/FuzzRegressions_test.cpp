@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@
 #include "support/WineRoot.h"
 
 namespace corvina::fuzz {
+
+// Names the target in test failures instead of dumping its bytes.
+void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }
+
 namespace {
 
 namespace fs = std::filesystem;
