@@ -111,6 +111,9 @@ void LoadFollowersFrom(ReduceInput& in, uint8_t* followers, uint8_t counts[256])
     counts[x] = static_cast<uint8_t>(in.Take(6));
     uint8_t* row = followers + kUnreduceFollowerRow * static_cast<uint32_t>(x);
     for (uint32_t i = 0; i < counts[x]; ++i) row[i] = static_cast<uint8_t>(in.Take(8));
+    // An index can point past the set's count (it has enough bits for the next power of two):
+    // such a follower reads 0, never whatever an earlier entry left in the work area.
+    std::memset(row + counts[x], 0, kUnreduceFollowerRow - counts[x]);
   }
 }
 

@@ -105,7 +105,12 @@ uint16_t Unshrink(ExtractionState& s) {
   uint8_t* const suffix = slide + kUnshrinkSuffixOffset;
   uint8_t* const stack = slide + kUnshrinkStackOffset;
 
-  for (uint32_t code = kControlCode; code <= kUnshrinkMaxCodes; ++code) SetPrefix(slide, code, kUnshrinkFreeCode);
+  // Codes from 256 on start free with suffix 0: a damaged stream that reaches one before it is
+  // defined (a first code of 256, say) reads 0, never what an earlier entry left in the work area.
+  for (uint32_t code = kControlCode; code <= kUnshrinkMaxCodes; ++code) {
+    SetPrefix(slide, code, kUnshrinkFreeCode);
+    suffix[code] = 0;
+  }
   for (uint32_t code = 0; code < kControlCode; ++code) {
     SetPrefix(slide, code, 0);
     suffix[code] = static_cast<uint8_t>(code);
