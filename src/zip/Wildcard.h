@@ -4,7 +4,8 @@
 // admitted by the set. Only ASCII letters are folded to lower case; the backslash is an ordinary
 // character, so a star runs across folder separators. Bytes compare as unsigned values.
 //
-// The matcher is a small recursive engine that reports why a match failed (the outcome codes below);
+// The matcher reports why a match failed (the outcome codes below), remembering the outcome of each
+// pattern and text position so that many stars stay polynomial;
 // only moMatch counts as a match. Positions in this interface count from 1, as in the algorithm the
 // code follows line by line; every character read goes through one bounds-checked accessor, so a
 // position past the end holds no character and nothing outside the pattern or the text is read.
