@@ -239,6 +239,31 @@ TEST_F(InstallRunTest, FullInstallationPlacesFilesWritesTheLogAndSucceeds) {
   EXPECT_FALSE(Contains(run.output, "TF4Setup")) << run.output;
 }
 
+// StartMenu=0: no group folder and no Start-menu link, no group sentence; the uninstall link in
+// UNINST is still made, and a real .lnk reader finds its target, arguments and working folder.
+TEST_F(InstallRunTest, StartMenuOffLeavesTheGroupOutAndKeepsTheUninstallLink) {
+  WriteHostFile(Dist() + "/setup.ini",
+                "[Main]\r\nAutoRun=1\r\nSelectDialog=0\r\n[Links]\r\nStartMenu=0\r\n[Setup]\r\nRun=0\r\n");
+  Pack(StandardPayload());
+  const RunResult run = Run("");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_FALSE(HostExists(Programs() + "/Corvina"));
+  EXPECT_FALSE(Contains(run.output, "Ярлыки задачника Corvina")) << run.output;
+  const std::string link = Tf4() + "/UNINST/CorvinaUninstall.lnk";
+  ASSERT_TRUE(HostExists(link));
+  const std::string log = Utf8Of1251(ReadHostFile(Log()).value_or(""));
+  EXPECT_TRUE(Contains(log, "C:\\Program Files\\TF4\\UNINST\\CorvinaUninstall.lnk\r\n")) << log;
+  EXPECT_FALSE(Contains(log, "Start Menu")) << log;
+
+  if (std::system("command -v lnkinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "lnkinfo is not installed";
+  const std::string out = Dist() + "/lnkinfo.txt";
+  ASSERT_EQ(std::system(("lnkinfo '" + link + "' > '" + out + "' 2>&1").c_str()), 0);
+  const std::string info = ReadHostFile(out).value_or("");
+  EXPECT_TRUE(Contains(info, "Local path\t\t\t: C:\\windows\\system32\\purgekit.exe")) << info;
+  EXPECT_TRUE(Contains(info, "Working directory\t\t: C:\\windows\\system32")) << info;
+  EXPECT_TRUE(Contains(info, "Command line arguments\t\t: \"C:\\Program Files\\TF4\\UNINST\\corvina1_0.log\"")) << info;
+}
+
 TEST_F(InstallRunTest, SecondInstallationKeepsTheOldHeaderAndAppendsOnlyNewPaths) {
   Pack({{"Corvina/Corvina.chm", "help"}, {"LIB/corvina.lib", "library"}});
   MakeHostDirs(Tf4() + "/UNINST");
