@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "inflate/ExtractionState.h"
+#include "inflate/WordBitInput.h"
 #include "inflate/Inflate.h"
 #include "zip/UnZipper.h"
 
@@ -41,68 +42,7 @@ constexpr std::array<uint16_t, kTreeSymbols> kExtraBits = [] {
   return extra;
 }();
 
-// Thrown by the bit reader when the decoder has asked for more bytes past the end of the
-// compressed data than a valid stream can need; caught in this file only.
-struct InputExhausted {};
-
-// The decoder's view of the input: the bit register (no bits above cnt are set) and the part of
-// InBuf that may be loaded eight bytes at a time. in runs ahead of the state's InPtr; Sync puts
-// the state's counters right before anything else reads them.
-struct BitInput {
-  const uint8_t* in;
-  const uint8_t* end;  // in..end are buffered bytes of this entry
-  uint64_t buf;
-  uint32_t cnt;
-};
-
-inline const uint8_t* UsableEnd(const ExtractionState& s) {
-  const int32_t usable = std::min<int32_t>(s.InCount, std::max<int32_t>(s.CompLeft, 0));
-  return s.InPtr + usable;
-}
-
-inline void Sync(ExtractionState& s, BitInput& v) {
-  const auto consumed = static_cast<uint16_t>(v.in - s.InPtr);
-  s.InPtr += consumed;
-  s.InCount = static_cast<uint16_t>(s.InCount - consumed);
-  s.CompLeft -= consumed;
-}
-
-// Byte-wise top-up through ReadByte: near the end of a buffer, at a refill, and past the end of
-// the entry's data (where the last byte is repeated).
-[[gnu::noinline]] BitInput SlowNeed(ExtractionState& s, BitInput v, uint32_t n) {
-  Sync(s, v);
-  while (v.cnt < n) {
-    s.ReadByte(s.LastByte);
-    if (s.Overrun()) throw InputExhausted{};
-    v.buf |= static_cast<uint64_t>(s.LastByte) << v.cnt;
-    v.cnt += 8;
-  }
-  v.in = s.InPtr;
-  v.end = UsableEnd(s);
-  return v;
-}
-
-[[gnu::always_inline]] inline void Need(ExtractionState& s, BitInput& v, uint32_t n) {
-  if (v.cnt >= n) return;
-  if (v.end - v.in >= 8) {
-    uint64_t word;
-    std::memcpy(&word, v.in, 8);
-    if constexpr (std::endian::native != std::endian::little) word = __builtin_bswap64(word);
-    const uint32_t take = (63 - v.cnt) >> 3;
-    v.buf |= word << v.cnt;
-    v.cnt += take * 8;
-    v.buf &= (uint64_t{1} << v.cnt) - 1;
-    v.in += take;
-    s.LastByte = v.in[-1];
-  } else {
-    v = SlowNeed(s, v, n);
-  }
-}
-
-[[gnu::always_inline]] inline void Drop(BitInput& v, uint32_t n) {
-  v.buf >>= n;
-  v.cnt -= n;
-}
+using namespace word_bits;  // the shared bit input (WordBitInput.h)
 
 // Resolves one Shannon-Fano code: the tables are indexed by the complement of the input bits, at
 // the first level and at every subtable step. Returns the final entry with its bits dropped, or
