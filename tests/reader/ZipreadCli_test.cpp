@@ -33,16 +33,7 @@ struct RunResult {
   std::string err;
 };
 
-std::map<std::string, std::string> Tree(const fs::path& folder) {
-  std::map<std::string, std::string> tree;
-  if (!fs::exists(folder)) return tree;
-  for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
-    const std::string rel = fs::relative(e.path(), folder).string();
-    if (e.is_directory()) tree[rel + "/"] = "";
-    else tree[rel] = *testing::ReadHostFile(e.path().string());
-  }
-  return tree;
-}
+std::map<std::string, std::string> Tree(const fs::path& folder) { return testing::HostTree(folder); }
 
 class ZipreadCli : public ::testing::Test {
 protected:

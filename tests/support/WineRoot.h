@@ -10,6 +10,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -58,6 +60,18 @@ inline std::optional<std::string> ReadHostFile(const std::string& path) {
   while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
   std::fclose(file);
   return content;
+}
+
+// Every file and folder below a host folder: relative path -> content, folders as "name/" -> "".
+inline std::map<std::string, std::string> HostTree(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> tree;
+  if (!std::filesystem::exists(folder)) return tree;
+  for (const std::filesystem::directory_entry& e : std::filesystem::recursive_directory_iterator(folder)) {
+    const std::string rel = std::filesystem::relative(e.path(), folder).string();
+    if (e.is_directory()) tree[rel + "/"] = "";
+    else tree[rel] = ReadHostFile(e.path().string()).value_or("");
+  }
+  return tree;
 }
 
 inline bool HostExists(const std::string& path) {
